@@ -1,0 +1,75 @@
+#!/usr/bin/env python3
+"""Writes res/jotwell.ico: a 16-colour note (a page with a folded corner and
+ruled lines, and a pencil) at 16x16 and 32x32. Run it again after changing the
+picture; the icon file is committed."""
+import struct
+import sys
+
+PALETTE = [  # the standard 16 colours, as (r, g, b)
+    (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
+    (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
+    (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
+INK = {'K': 0, 'S': 7, 'G': 8, 'R': 9, 'Y': 11, 'B': 12, 'W': 15, 'N': 4}
+
+PICTURE_16 = """\
+................
+.KKKKKKKKK......
+.KWWWWWWWSK.....
+.KWWWWWWWSSK....
+.KWBBBBBWKKKK...
+.KWWWWWWWWWWK...
+.KWBBBBBBBBWK..R
+.KWWWWWWWWWWK.RY
+.KWBBBBBBBBWKRYK
+.KWWWWWWWWWWRYK.
+.KWBBBBBBBWRYK..
+.KWWWWWWWWWGK...
+.KWWWWWWWWGGK...
+.KKKKKKKKKKKK...
+................
+................"""
+
+
+def scale(rows, factor):
+    return [''.join(c * factor for c in row) for row in rows for _ in range(factor)]
+
+
+def image(rows):
+    size = len(rows)
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 4, 0, 0, 0, 0, 16, 0)
+    palette = b''.join(struct.pack('<BBBB', b, g, r, 0) for r, g, b in PALETTE)
+    xor_stride = (size * 4 + 31) // 32 * 4
+    and_stride = (size + 31) // 32 * 4
+    xor = bytearray()
+    mask = bytearray()
+    for row in reversed(rows):  # bottom-up
+        line = bytearray(xor_stride)
+        bits = bytearray(and_stride)
+        for x, c in enumerate(row):
+            if c == '.':
+                bits[x // 8] |= 0x80 >> (x % 8)
+                index = 0
+            else:
+                index = INK[c]
+            line[x // 2] |= index << (4 if x % 2 == 0 else 0)
+        xor += line
+        mask += bits
+    return header + palette + bytes(xor) + bytes(mask)
+
+
+def main(path):
+    rows16 = PICTURE_16.splitlines()
+    assert len(rows16) == 16 and all(len(r) == 16 for r in rows16)
+    images = [(32, image(scale(rows16, 2))), (16, image(rows16))]
+    out = struct.pack('<HHH', 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, data in images:
+        out += struct.pack('<BBBBHHII', size, size, 16, 0, 1, 4, len(data), offset)
+        offset += len(data)
+    out += b''.join(data for _, data in images)
+    with open(path, 'wb') as f:
+        f.write(out)
+
+
+if __name__ == '__main__':
+    main(sys.argv[1] if len(sys.argv) > 1 else 'res/jotwell.ico')

@@ -1,0 +1,109 @@
+#include "support/path.h"
+
+#include "support/sjis.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kPathMaxLength = kPathBufferSize - 1;
+
+// Walks backwards because only the last component matters, yet asks sjisByteKind
+// about every byte: only a walk from the start can tell a trail 0x5C from a backslash.
+bool isBackslashAt(const char *path, std::size_t index) {
+    return path[index] == '\\' && sjisByteKind(path, index) != kSjisTrail;
+}
+
+// Appends whole characters of the segment while they fit in the path buffer.
+void appendBounded(char *destination, const char *segment, std::size_t segmentLength) {
+    std::size_t length = std::strlen(destination);
+    const char *at = segment;
+    const char *end = segment + segmentLength;
+    while (at < end) {
+        const char *next = sjisNext(at);
+        const std::size_t charLength = static_cast<std::size_t>(next - at);
+        if (length + charLength > kPathMaxLength)
+            break;
+        std::memcpy(destination + length, at, charLength);
+        length += charLength;
+        at = next;
+    }
+    destination[length] = '\0';
+}
+
+void climbOneLevel(char *destination) {
+    if (char *last = pathLastBackslash(destination))
+        *last = '\0';
+    else
+        destination[0] = '\0';
+}
+
+} // namespace
+
+const char *pathFirstBackslash(const char *path) {
+    return sjisFindChar(path, '\\');
+}
+
+const char *pathLastBackslash(const char *path) {
+    const char *last = nullptr;
+    for (const char *hit = pathFirstBackslash(path); hit; hit = pathFirstBackslash(hit + 1))
+        last = hit;
+    return last;
+}
+
+const char *pathTrailingBackslash(const char *path) {
+    const char *last = pathLastBackslash(path);
+    return last && last[1] == '\0' ? last : nullptr;
+}
+
+bool pathEndsWithBackslash(const char *path) {
+    return pathTrailingBackslash(path) != nullptr;
+}
+
+char *pathCutExtension(char *path) {
+    for (std::size_t i = std::strlen(path); i-- > 0;) {
+        if (isBackslashAt(path, i))
+            break;
+        if (path[i] == '.') {
+            path[i] = '\0';
+            return path + i + 1;
+        }
+    }
+    return strEnd(path);
+}
+
+char *pathCutLastComponent(char *path) {
+    for (std::size_t i = std::strlen(path); i-- > 0;) {
+        if (isBackslashAt(path, i)) {
+            path[i] = '\0';
+            return path + i + 1;
+        }
+    }
+    return path;
+}
+
+bool pathJoin(char destination[kPathBufferSize], const char *base, const char *relative) {
+    // Joining onto the buffer itself is allowed: the base is then already in place.
+    if (destination != base)
+        sjisCopyBounded(kPathBufferSize, destination, base);
+
+    const char *segment = relative;
+    for (;;) {
+        // Separators are found by characters, so a trail 0x5C never splits a segment.
+        const std::size_t length = sjisCSpan("/\\", segment);
+        if (length == 2 && sjisEqualN(segment, "..", 2)) {
+            if (char *trailing = pathTrailingBackslash(destination))
+                *trailing = '\0';
+            if (destination[0] == '\0')
+                return false;
+            climbOneLevel(destination);
+        } else if (!(length == 1 && segment[0] == '.')) {
+            if (destination[0] != '\0' && !pathEndsWithBackslash(destination))
+                appendBounded(destination, "\\", 1);
+            appendBounded(destination, segment, length);
+        }
+        if (segment[length] == '\0')
+            return true;
+        segment += length + 1;
+    }
+}

@@ -1,0 +1,49 @@
+// Small window functions shared by Jotwell's windows and dialogs.
+#pragma once
+
+#include <windows.h>
+
+// Geometry. Window sizes are outer sizes (GetWindowRect), frame included.
+bool pointSet(POINT *point, int x, int y);
+bool pointOffset(POINT *point, int dx, int dy);
+int rectWidth(const RECT &rect);
+int rectHeight(const RECT &rect);
+bool rectSize(const RECT &rect, SIZE *size);
+bool windowTopLeft(HWND window, POINT *point);
+bool windowSize(HWND window, SIZE *size);
+int windowWidth(HWND window);
+int windowHeight(HWND window);
+// Makes a screen point relative to the window's outer top-left corner.
+bool screenToWindow(HWND window, POINT *point);
+bool windowMoveTo(HWND window, int x, int y);
+bool windowResize(HWND window, int width, int height);
+bool windowShiftX(HWND window, int dx);
+bool windowGrowWidth(HWND window, int dw);
+// The primary display's work area.
+bool workArea(RECT *rect);
+// The work area of the monitor under (or nearest to) the given screen point.
+bool workAreaAt(POINT point, RECT *rect);
+// Centres the window on the mouse cursor, inside the work area of the monitor
+// under the cursor.
+void placeAtCursor(HWND window);
+
+// Registers a class with a white background and the executable's icons; a
+// second registration of the same name fails harmlessly.
+void registerAppWindowClass(HINSTANCE instance, const char *className, WNDPROC procedure);
+
+// Icons: the caller destroys them (DestroyIcon) once the window showing them is gone.
+HICON fileIcon(const char *path, int small);
+HICON moduleIcon(HINSTANCE instance, int small);
+LRESULT setWindowIcon(HWND window, WPARAM which, HICON icon);
+
+// The window's text in a heap string; the caller frees it with free().
+char *windowTextAlloc(HWND window);
+bool invalidateWindow(HWND window);
+
+// A tooltip owned by parent, destroyed with it.
+HWND tooltipCreate(HWND parent, HINSTANCE instance);
+// The text must stay valid while the tooltip lives.
+bool tooltipAddTool(HWND tooltip, HWND owner, HWND control, const char *text);
+
+bool imeSetOpen(HWND window, bool open);
+bool imeIsOpen(HWND window);
