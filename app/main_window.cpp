@@ -1,0 +1,187 @@
+// The hidden main window: every command of the program arrives here.
+#include "app/main_window.h"
+
+#include <shlobj.h>
+#include <shellapi.h>
+
+#include "about/about_dialog.h"
+#include "app/hotkey.h"
+#include "app/run.h"
+#include "app/tray.h"
+#include "capture/note_popup.h"
+#include "res/resource.h"
+#include "settings/settings.h"
+#include "settings/settings_dialog.h"
+#include "support/sjis.h"
+#include "support/window.h"
+
+HWND editorWindow = nullptr;
+
+static const char kPropParam[] = "PROP_PARAM";
+
+static AppSettings *settingsOf(HWND window) {
+    return static_cast<AppSettings *>(GetPropA(window, kPropParam));
+}
+
+static bool editorIsOpen() {
+    return editorWindow && IsWindow(editorWindow);
+}
+
+BOOL RegisterPopupHotkey(HWND window, const AppSettings *settings) {
+    const auto value = static_cast<std::uint32_t>(settings->hotkey);
+    if (value == 0)
+        return UnregisterHotKey(window, POPUP_HOTKEY_ID);
+    const HotkeyRegistration keys = hotkeyRegistration(value);
+    return RegisterHotKey(window, POPUP_HOTKEY_ID, keys.modifiers, keys.virtualKey);
+}
+
+BOOL UnregisterPopupHotkey(HWND window) {
+    return UnregisterHotKey(window, POPUP_HOTKEY_ID);
+}
+
+void ToggleEditor(HWND window) {
+    if (editorIsOpen()) {
+        SendMessageA(editorWindow, WM_COMMAND, IDM_CANCEL, 0);
+        return;
+    }
+    editorWindow = createNotePopup(window, settingsOf(window));
+    if (!editorWindow)
+        return;
+    placeAtCursor(editorWindow);
+    ShowWindow(editorWindow, SW_SHOWNORMAL);
+}
+
+// Closes an open editor the normal way, so that its text is saved. False when
+// it is still open: its save failed, the user has been told, and the text must
+// not be thrown away by going on.
+static bool closeEditorKeepingText() {
+    if (editorIsOpen())
+        SendMessageA(editorWindow, WM_CLOSE, 0, 0);
+    return !editorIsOpen();
+}
+
+static bool isDirectory(const char *path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void OpenFolderInShell(HWND owner, const char *path) {
+    // A hand-edited folder setting must not make "open folder" start a program.
+    if (!isDirectory(path))
+        return;
+    IMalloc *allocator = nullptr;
+    if (SHGetMalloc(&allocator) != S_OK)
+        return;
+    IShellLinkA *link = nullptr;
+    if (CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                         reinterpret_cast<void **>(&link)) != S_OK) {
+        allocator->Release();
+        return;
+    }
+    LPITEMIDLIST idList = nullptr;
+    if (link->SetPath(path) == S_OK && link->SetArguments("") == S_OK &&
+        link->SetWorkingDirectory("") == S_OK && link->SetShowCmd(SW_HIDE) == S_OK &&
+        link->GetIDList(&idList) == S_OK) {
+        SHELLEXECUTEINFOA info;
+        zeroFill(&info, sizeof info);
+        info.cbSize = sizeof info;
+        info.fMask = SEE_MASK_IDLIST;
+        info.hwnd = owner;
+        info.lpVerb = "open";
+        info.lpFile = path;
+        info.lpParameters = "";
+        info.lpDirectory = "";
+        info.nShow = SW_SHOW;
+        info.lpIDList = idList;
+        ShellExecuteExA(&info);
+        allocator->Free(idList);
+    }
+    link->Release();
+    allocator->Release();
+}
+
+static LRESULT onCreate(HWND window, const CREATESTRUCTA *create) {
+    SetPropA(window, kPropParam, create->lpCreateParams);
+    if (!InstallTrayIcon(window))
+        return -1;
+    RegisterPopupHotkey(window, settingsOf(window));
+    return 0;
+}
+
+static LRESULT onDestroy(HWND window) {
+    UnregisterPopupHotkey(window);
+    RemoveTrayIcon(window);
+    RemovePropA(window, kPropParam);
+    RequestQuit();
+    return 0;
+}
+
+static void quit(HWND window) {
+    if (closeEditorKeepingText())
+        DestroyWindow(window);
+}
+
+static void showAbout(HWND window) {
+    const AboutInfo info{kSupportAddress};
+    ShowAboutBox(window, &info);
+}
+
+static void runSettings(HWND window) {
+    AppSettings *settings = settingsOf(window);
+    if (settings && RunSettingsDialog(window, settings))
+        SaveSettings(*settings);
+}
+
+static void openFolder(HWND window) {
+    if (const AppSettings *settings = settingsOf(window))
+        OpenFolderInShell(window, settings->documentFolder);
+}
+
+static LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+    // Only menu items and the program's own commands (0) and accelerators (1).
+    if (HIWORD(wParam) > 1)
+        return 0;
+    switch (LOWORD(wParam)) {
+    case IDM_QUIT: quit(window); return 0;
+    case IDM_ABOUT: showAbout(window); return 0;
+    case IDM_POPUP: ToggleEditor(window); return 0;
+    case IDM_SETTINGS: runSettings(window); return 0;
+    case IDM_OPENFOLDER: openFolder(window); return 0;
+    default: return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
+    }
+}
+
+static LRESULT onTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
+    // Posted, so that the editor or the menu appears after the shell's call returned.
+    if (wParam == TRAY_ICON_ID && (lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP)) {
+        PostMessageA(window, static_cast<UINT>(lParam), 0, 0);
+        return 0;
+    }
+    return DefWindowProcA(window, WM_TRAYNOTIFY, wParam, lParam);
+}
+
+static LRESULT onQueryEndSession() {
+    return closeEditorKeepingText() ? TRUE : FALSE;
+}
+
+static LRESULT onEndSession(HWND window, WPARAM ending) {
+    if (ending && closeEditorKeepingText())
+        DestroyWindow(window);
+    return 0;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE: return onCreate(window, reinterpret_cast<const CREATESTRUCTA *>(lParam));
+    case WM_DESTROY: return onDestroy(window);
+    case WM_COMMAND: return onCommand(window, wParam, lParam);
+    case WM_LBUTTONUP: SendMessageA(window, WM_COMMAND, IDM_POPUP, 0); return 0;
+    case WM_RBUTTONUP: ShowTrayMenu(GetModuleHandleA(nullptr), window); return 0;
+    case WM_HOTKEY: SendMessageA(window, WM_COMMAND, LOWORD(wParam), 0); return 0;
+    case WM_TRAYNOTIFY: return onTrayNotify(window, wParam, lParam);
+    case WM_CLOSE: quit(window); return 0;
+    case WM_QUERYENDSESSION: return onQueryEndSession();
+    case WM_ENDSESSION: return onEndSession(window, wParam);
+    default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,59 @@
+// The run: single instance, the settings record, the hidden main window and
+// the one message loop.
+#include "app/run.h"
+
+#include "app/main_window.h"
+#include "res/resource.h"
+#include "settings/settings.h"
+#include "support/window.h"
+
+static const char kInstanceName[] = "quillomat";
+
+HANDLE AcquireInstanceMutex() {
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, kInstanceName);
+    if (!mutex)
+        return nullptr;
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(mutex);
+        return nullptr;
+    }
+    return mutex;
+}
+
+void RequestQuit() {
+    PostQuitMessage(0);
+}
+
+int RunApplication(HINSTANCE instance) {
+    HANDLE mutex = AcquireInstanceMutex();
+    if (!mutex)
+        return 0;
+
+    AppSettings settings;
+    LoadSettings(settings);
+
+    registerAppWindowClass(instance, kInstanceName, MainWindowProc);
+    HWND mainWindow = CreateWindowExA(0, kInstanceName, kInstanceName, WS_POPUP | WS_MINIMIZE,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                      nullptr, nullptr, instance, &settings);
+    if (!mainWindow) {
+        CloseHandle(mutex);
+        return 0;
+    }
+
+    HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+
+    // The loop runs on the wide message functions although every window is
+    // ANSI: they hand typed double-byte characters to the ANSI edit control
+    // whole, where the narrow ones can split them into single bytes.
+    MSG msg{};
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (editorWindow && TranslateAcceleratorW(editorWindow, accelerators, &msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+
+    CloseHandle(mutex);
+    return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,94 @@
+// The notification-area icon, kept alive across shell restarts by a
+// one-second watchdog, and the tray menu.
+#include "app/tray.h"
+
+#include <shellapi.h>
+
+#include "res/resource.h"
+#include "support/sjis.h"
+
+static NOTIFYICONDATAA trayIconData;
+static HWND trayNotifyWindow;
+
+constexpr int kAddAttempts = 21;
+constexpr DWORD kAddRetryMs = 500;
+constexpr UINT kWatchdogMs = 1000;
+
+static bool addIcon() {
+    return Shell_NotifyIconA(NIM_ADD, &trayIconData) != 0;
+}
+
+static void deleteIcon() {
+    Shell_NotifyIconA(NIM_DELETE, &trayIconData);
+}
+
+HWND FindTrayNotifyWindow() {
+    HWND taskbar = FindWindowA("Shell_TrayWnd", "");
+    return FindWindowExA(taskbar, nullptr, "TrayNotifyWnd", "");
+}
+
+bool InstallTrayIcon(HWND window) {
+    HANDLE icon = LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 16,
+                             16, LR_DEFAULTCOLOR);
+    zeroFill(&trayIconData, sizeof trayIconData);
+    // The first layout: the same record works on every Windows from 95 on.
+    trayIconData.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    trayIconData.hWnd = window;
+    trayIconData.uID = TRAY_ICON_ID;
+    trayIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    trayIconData.uCallbackMessage = WM_TRAYNOTIFY;
+    trayIconData.hIcon = static_cast<HICON>(icon);
+    sjisCopyBounded(sizeof trayIconData.szTip, trayIconData.szTip, "");
+
+    // At log-on the shell may not be ready yet: keep trying for ten seconds.
+    bool added = addIcon();
+    for (int attempt = 1; !added && attempt < kAddAttempts; ++attempt) {
+        Sleep(kAddRetryMs);
+        added = addIcon();
+    }
+    if (!added)
+        return false;
+    trayNotifyWindow = FindTrayNotifyWindow();
+    SetTimer(window, TRAY_WATCHDOG_ID, kWatchdogMs, TrayWatchdogProc);
+    return true;
+}
+
+void RemoveTrayIcon(HWND window) {
+    KillTimer(window, TRAY_WATCHDOG_ID);
+    deleteIcon();
+}
+
+void CALLBACK TrayWatchdogProc(HWND, UINT, UINT_PTR, DWORD) {
+    if (trayNotifyWindow) {
+        if (IsWindow(trayNotifyWindow))
+            return;
+        trayNotifyWindow = nullptr;
+    }
+    // The notification area is gone; once a new one appears the shell has
+    // restarted and has forgotten the icon.
+    trayNotifyWindow = FindTrayNotifyWindow();
+    if (trayNotifyWindow) {
+        deleteIcon();
+        addIcon();
+    }
+}
+
+bool ShowTrayMenu(HINSTANCE instance, HWND owner) {
+    POINT pt;
+    if (!GetCursorPos(&pt))
+        return false;
+    HMENU menu = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_MENU));
+    if (!menu)
+        return false;
+    HMENU popup = GetSubMenu(menu, 0);
+    if (!popup) {
+        DestroyMenu(menu);
+        return false;
+    }
+    // Without this the menu would not close when the user clicks elsewhere.
+    SetForegroundWindow(owner);
+    const BOOL shown =
+        TrackPopupMenuEx(popup, TPM_BOTTOMALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, owner, nullptr);
+    DestroyMenu(menu);
+    return shown != 0;
+}

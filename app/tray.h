@@ -1,0 +1,13 @@
+// The notification-area icon, its watchdog and the tray menu.
+#pragma once
+
+#include <windows.h>
+
+// Adds the icon, trying up to 21 times 500 ms apart, and starts the watchdog.
+// False when the notification area never accepted it.
+bool InstallTrayIcon(HWND window);
+void RemoveTrayIcon(HWND window);
+// Shows the tray menu at the cursor; the chosen item arrives as WM_COMMAND.
+bool ShowTrayMenu(HINSTANCE instance, HWND owner);
+HWND FindTrayNotifyWindow();
+void CALLBACK TrayWatchdogProc(HWND window, UINT message, UINT_PTR id, DWORD time);

@@ -1,0 +1,27 @@
+// The one settings record of a run, and the INI file beside the executable
+// that keeps it between runs.
+#pragma once
+
+#include <cstdint>
+
+#include "support/path.h"
+
+// Lives as a local of the run loop for the whole run; windows keep a pointer
+// to it in their PROP_PARAM property and never copy it.
+struct AppSettings {
+    bool imeOnAtStartup;
+    // A hotkey control's word: virtual key in the low byte, HOTKEYF_ bits in
+    // the second byte; 0 means no hotkey.
+    std::int32_t hotkey;
+    char documentFolder[260]; // Shift-JIS path, terminated
+};
+
+// The executable's path with ".ini" for its extension, lower-cased. False only
+// when the executable's own path cannot be had.
+bool GetIniPath(char path[kPathBufferSize]);
+
+// Fills every field, each from its own key or its default.
+void LoadSettings(AppSettings &settings);
+
+// Writes all three keys, whether they changed or not.
+void SaveSettings(const AppSettings &settings);
