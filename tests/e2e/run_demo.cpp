@@ -1,0 +1,121 @@
+// The run command's tour where there is no display to look at: starts
+// jotwell.exe, shows that it answers (tray menu opened and closed, the editor
+// popped, a note typed and saved), prints the note and quits it.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "tests/e2e/harness.h"
+
+using namespace e2e;
+
+namespace {
+
+int fail(const char *what) {
+    std::printf("run: %s\n", what);
+    return 1;
+}
+
+// Shift-JIS to UTF-8, for the terminal.
+std::string toUtf8(const std::string &sjis) {
+    std::wstring wide(sjis.size() + 1, L'\0');
+    const int n = MultiByteToWideChar(932, 0, sjis.data(), static_cast<int>(sjis.size()),
+                                      &wide[0], static_cast<int>(wide.size()));
+    std::string out(static_cast<size_t>(n) * 4 + 1, '\0');
+    const int m = WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, &out[0],
+                                      static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(static_cast<size_t>(m));
+    return out;
+}
+
+std::string newestNote(const std::string &folder) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char day[32];
+    std::snprintf(day, sizeof day, "\\%04d-%02d\\%02d", now.wYear, now.wMonth, now.wDay);
+    const std::string dayFolder = folder + day;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((dayFolder + "\\*.txt").c_str(), &data);
+    std::string newest;
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (newest.empty() || std::string(data.cFileName) > newest)
+                newest = data.cFileName;
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    return newest.empty() ? "" : dayFolder + "\\" + newest;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 2)
+        return fail("usage: run_demo JOTWELL_EXE");
+    const std::string exe = argv[1];
+    const std::string folder = exe.substr(0, exe.find_last_of('\\'));
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::string commandLine = "\"" + exe + "\"";
+    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &info))
+        return fail("jotwell.exe could not be started");
+    CloseHandle(info.hThread);
+    HWND main = nullptr;
+    waitUntil([&] { return (main = findWindowOfProcess(info.dwProcessId, "quillomat")) != nullptr; },
+              15000);
+    if (!main)
+        return fail("jotwell.exe did not come up");
+    WaitForInputIdle(info.hProcess, 15000);
+    // The main window outlives its creation only when the notification area
+    // took the icon.
+    std::printf("run: jotwell.exe is running (process %lu); its tray icon was accepted\n",
+                info.dwProcessId);
+
+    const int trayX = 1014, trayY = 758; // the first icon of the Wine taskbar
+    mouseMove(trayX, trayY);
+    SendNotifyMessageA(main, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_RBUTTONUP);
+    HWND menu = waitForMenuWindow();
+    if (!menu)
+        return fail("the tray menu did not open");
+    Sleep(300);
+    saveScreenshot("run-tray-menu");
+    std::printf("run: the tray menu opened\n");
+    mouseClick(300, 300);
+    waitUntil([] { return !IsWindowVisible(FindWindowA("#32768", nullptr)); });
+    std::printf("run: the tray menu closed without a command\n");
+
+    SendNotifyMessageA(main, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_LBUTTONUP);
+    HWND editor = nullptr;
+    waitUntil([&] {
+        editor = findWindowOfProcess(info.dwProcessId, "JotwellPane");
+        return editor && IsWindowVisible(editor);
+    });
+    if (!editor)
+        return fail("the editor did not open");
+    typeText(L"Jotwell のメモ\nhello from the run command");
+    Sleep(300);
+    saveScreenshot("run-editor");
+    pressKey(VK_ESCAPE);
+    waitUntil([&] { return !IsWindow(editor); });
+    const std::string note = newestNote(folder);
+    if (note.empty())
+        return fail("no note was saved");
+    const std::string bytes = readFileBytes(note);
+    std::printf("run: the note was saved as %s (%u bytes)\n", note.c_str(),
+                static_cast<unsigned>(bytes.size()));
+    std::printf("run: bytes: %s\n", hexBytes(bytes).c_str());
+    std::printf("run: text (Shift-JIS shown as UTF-8):\n%s\n", toUtf8(bytes).c_str());
+
+    PostMessageA(main, WM_COMMAND, IDM_QUIT, 0);
+    DWORD code = 1;
+    if (WaitForSingleObject(info.hProcess, 10000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hProcess);
+    std::printf("run: jotwell.exe quit with exit code %lu\n", code);
+    std::fflush(stdout);
+    return code == 0 ? 0 : 1;
+}
