@@ -1,0 +1,61 @@
+#include "capture/note_name.h"
+
+#include "support/sjis.h"
+
+namespace {
+
+constexpr int kYearLimit = 99999;
+
+bool isLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int daysInMonth(int year, int month) {
+    constexpr int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && isLeapYear(year) ? 29 : days[month - 1];
+}
+
+bool inRange(int value, int low, int high) {
+    return value >= low && value <= high;
+}
+
+// The time of day, with "_N" from the second note of a second on.
+bool formatTimeName(const NoteTime &time, int sequence, const char *prefix, const char *extension,
+                    char (&name)[kNoteNameSize]) {
+    name[0] = '\0';
+    if (!noteTimeIsValid(time) || !inRange(sequence, 1, kNoteSequenceLimit))
+        return false;
+    const int length =
+        sequence == 1 ? formatBounded(kNoteNameSize, name, "%s%02d%02d%02d%s", prefix, time.hour,
+                                      time.minute, time.second, extension)
+                      : formatBounded(kNoteNameSize, name, "%s%02d%02d%02d_%d%s", prefix, time.hour,
+                                      time.minute, time.second, sequence, extension);
+    return length >= 0;
+}
+
+} // namespace
+
+bool noteTimeIsValid(const NoteTime &time) {
+    return inRange(time.year, 1, kYearLimit) && inRange(time.month, 1, 12) &&
+           inRange(time.day, 1, daysInMonth(time.year, time.month)) && inRange(time.hour, 0, 23) &&
+           inRange(time.minute, 0, 59) && inRange(time.second, 0, 59);
+}
+
+bool noteMonthFolderName(const NoteTime &time, char (&name)[kNoteNameSize]) {
+    name[0] = '\0';
+    return noteTimeIsValid(time) &&
+           formatBounded(kNoteNameSize, name, "%04d-%02d", time.year, time.month) >= 0;
+}
+
+bool noteDayFolderName(const NoteTime &time, char (&name)[kNoteNameSize]) {
+    name[0] = '\0';
+    return noteTimeIsValid(time) && formatBounded(kNoteNameSize, name, "%02d", time.day) >= 0;
+}
+
+bool noteFileName(const NoteTime &time, int sequence, char (&name)[kNoteNameSize]) {
+    return formatTimeName(time, sequence, "", ".txt", name);
+}
+
+bool noteTemporaryFileName(const NoteTime &time, int sequence, char (&name)[kNoteNameSize]) {
+    return formatTimeName(time, sequence, "~", ".tmp", name);
+}

@@ -1,0 +1,31 @@
+// The names of the note tree: root\YYYY-MM\DD\hhmmss.txt, from the local time
+// of the save. A second note of the same second is hhmmss_2.txt, then _3, ...
+#pragma once
+
+#include <cstddef>
+
+struct NoteTime {
+    int year;   // at least four digits in the name
+    int month;  // 1 to 12
+    int day;    // 1 to the month's last day
+    int hour;   // 0 to 23
+    int minute; // 0 to 59
+    int second; // 0 to 59
+};
+
+// A name buffer holds the longest name of every kind ("99999-12", "235959_999.txt").
+constexpr std::size_t kNoteNameSize = 24;
+// The highest sequence number tried for one second's notes.
+constexpr int kNoteSequenceLimit = 999;
+
+bool noteTimeIsValid(const NoteTime &time);
+
+// Each is false, with the name left empty, for an invalid time or a sequence
+// outside 1 to kNoteSequenceLimit. Sequence 1 is the plain name.
+bool noteMonthFolderName(const NoteTime &time, char (&name)[kNoteNameSize]); // "2024-05"
+bool noteDayFolderName(const NoteTime &time, char (&name)[kNoteNameSize]);   // "07"
+bool noteFileName(const NoteTime &time, int sequence,
+                  char (&name)[kNoteNameSize]); // "090502.txt", "090502_2.txt"
+// The name a note is written under before it is renamed to its own name.
+bool noteTemporaryFileName(const NoteTime &time, int sequence,
+                           char (&name)[kNoteNameSize]); // "~090502.tmp", "~090502_2.tmp"

@@ -1,0 +1,186 @@
+#include "capture/note_popup.h"
+
+#include <cstdlib>
+
+#include "capture/note_store.h"
+#include "res/resource.h"
+#include "settings/settings.h"
+#include "support/sjis.h"
+#include "support/window.h"
+
+namespace {
+
+constexpr char kClassName[] = "JotwellPane";
+constexpr char kTitle[] = "Jotwell";
+constexpr int kWidth = 640;
+constexpr int kHeight = 100;
+
+constexpr char kPropParam[] = "PROP_PARAM";
+// Present while the close handler runs: DestroyWindow and the error box both
+// deactivate the editor, and that deactivation must not start a second save.
+constexpr char kPropClosing[] = "PROP_CLOSING";
+// Present once a save has failed: from then on only an explicit close (Esc, the
+// hotkey, a tray click) tries again, so that the user can go and fix the folder
+// without every change of window raising the same error again.
+constexpr char kPropSaveFailed[] = "PROP_SAVEFAILED";
+
+HANDLE const kFlag = reinterpret_cast<HANDLE>(1);
+
+AppSettings *settingsOf(HWND window) {
+    return static_cast<AppSettings *>(GetPropA(window, kPropParam));
+}
+
+HWND editOf(HWND window) {
+    return GetDlgItem(window, IDC_NOTE_EDIT);
+}
+
+// The system's own words for the error, without the line break it ends with.
+void systemReason(DWORD error, char *reason, std::size_t size) {
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                       0, reason, static_cast<DWORD>(size), nullptr);
+    if (length == 0) {
+        formatBounded(size, reason, "エラー %lu", static_cast<unsigned long>(error));
+        return;
+    }
+    // CR, LF and space are never the second byte of a double-byte character.
+    char *end = reason + length;
+    while (end > reason && (end[-1] == '\r' || end[-1] == '\n' || end[-1] == ' '))
+        *--end = '\0';
+}
+
+void reportSaveFailure(HWND window, const NoteSaveResult &result) {
+    char reason[512];
+    systemReason(result.error, reason, sizeof reason);
+    char text[kPathBufferSize + sizeof reason + 128];
+    formatBounded(sizeof text, text,
+                  "メモを保存できませんでした。\r\n\r\n%s\r\n%s (%lu)\r\n\r\n"
+                  "フォルダを確認してから、もう一度閉じてください。",
+                  result.path, reason, static_cast<unsigned long>(result.error));
+    MessageBoxA(window, text, kTitle, MB_OK | MB_ICONERROR);
+}
+
+// True when the editor may go: its text is on disk, or there was none. On
+// failure the user has been told and the text is still in the editor.
+bool saveEditorText(HWND window, const AppSettings &settings) {
+    HWND edit = editOf(window);
+    if (!edit)
+        return true;
+    // Freed here.
+    char *text = windowTextAlloc(edit);
+    NoteSaveResult result{};
+    if (!text) {
+        sjisCopyBounded(sizeof result.path, result.path, settings.documentFolder);
+        result.error = ERROR_NOT_ENOUGH_MEMORY;
+    } else if (text[0] == '\0' || saveNote(settings.documentFolder, text, &result)) {
+        std::free(text);
+        return true;
+    }
+    std::free(text);
+    reportSaveFailure(window, result);
+    return false;
+}
+
+LRESULT onCreate(HWND window, const CREATESTRUCTA *create) {
+    auto *settings = static_cast<AppSettings *>(create->lpCreateParams);
+    if (!settings || !SetPropA(window, kPropParam, settings))
+        return -1;
+    RECT client{};
+    GetClientRect(window, &client);
+    HWND edit = CreateWindowExA(
+        0, "EDIT", "",
+        WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+        client.left, client.top, client.right, client.bottom, window,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_NOTE_EDIT)), create->hInstance, nullptr);
+    // An editor without its edit control could take no note.
+    if (!edit)
+        return -1;
+    SetWindowTextA(edit, "");
+    // Without this the control takes only about 30,000 typed or pasted
+    // characters and silently drops the rest of a long paste.
+    SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
+    SetFocus(edit);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    if (settings->imeOnAtStartup)
+        imeSetOpen(edit, true);
+    return 0;
+}
+
+LRESULT onSize(HWND window) {
+    HWND edit = editOf(window);
+    RECT client{};
+    if (edit && GetClientRect(window, &client))
+        windowResize(edit, rectWidth(client), rectHeight(client));
+    return 0;
+}
+
+LRESULT onActivate(HWND window, WPARAM wParam) {
+    if (LOWORD(wParam) != WA_INACTIVE) {
+        // Coming back after a failed save, the text is where the keys go.
+        if (HWND edit = editOf(window))
+            SetFocus(edit);
+        return 0;
+    }
+    if (!GetPropA(window, kPropSaveFailed))
+        SendMessageA(window, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+LRESULT onCommand(HWND window, WPARAM wParam) {
+    if (LOWORD(wParam) == IDM_CANCEL)
+        SendMessageA(window, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+// The one save path of the editor: every way out arrives here.
+LRESULT onClose(HWND window) {
+    const AppSettings *settings = settingsOf(window);
+    // Without its settings the editor is already being destroyed.
+    if (!settings || GetPropA(window, kPropClosing))
+        return 0;
+    SetPropA(window, kPropClosing, kFlag);
+    if (saveEditorText(window, *settings)) {
+        DestroyWindow(window);
+        return 0;
+    }
+    // The box's modal loop may have seen the owner, and with it the editor, go.
+    if (!IsWindow(window))
+        return 0;
+    SetPropA(window, kPropSaveFailed, kFlag);
+    RemovePropA(window, kPropClosing);
+    if (HWND edit = editOf(window))
+        SetFocus(edit);
+    return 0;
+}
+
+LRESULT onDestroy(HWND window) {
+    RemovePropA(window, kPropParam);
+    RemovePropA(window, kPropClosing);
+    RemovePropA(window, kPropSaveFailed);
+    return 0;
+}
+
+} // namespace
+
+HWND createNotePopup(HWND owner, AppSettings *settings) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    registerAppWindowClass(instance, kClassName, notePopupProc);
+    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kClassName, kTitle,
+                                  WS_THICKFRAME, CW_USEDEFAULT, CW_USEDEFAULT, kWidth, kHeight,
+                                  owner, nullptr, instance, settings);
+    if (window)
+        SetForegroundWindow(window);
+    return window;
+}
+
+LRESULT CALLBACK notePopupProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE: return onCreate(window, reinterpret_cast<const CREATESTRUCTA *>(lParam));
+    case WM_SIZE: return onSize(window);
+    case WM_ACTIVATE: return onActivate(window, wParam);
+    case WM_COMMAND: return onCommand(window, wParam);
+    case WM_CLOSE: return onClose(window);
+    case WM_DESTROY: return onDestroy(window);
+    default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
