@@ -31,6 +31,15 @@ void appendBounded(char *destination, const char *segment, std::size_t segmentLe
     destination[length] = '\0';
 }
 
+// A lead byte with nothing after it is half a character: a backslash appended to it would
+// become its second byte and separate nothing, so it goes first.
+void dropDanglingLeadByte(char *destination) {
+    const std::size_t length = std::strlen(destination);
+    if (length > 0 && sjisIsLead(static_cast<unsigned char>(destination[length - 1])) &&
+        sjisByteKind(destination, length - 1) == kSjisLead)
+        destination[length - 1] = '\0';
+}
+
 void climbOneLevel(char *destination) {
     if (char *last = pathLastBackslash(destination))
         *last = '\0';
@@ -98,6 +107,7 @@ bool pathJoin(char destination[kPathBufferSize], const char *base, const char *r
                 return false;
             climbOneLevel(destination);
         } else if (!(length == 1 && segment[0] == '.')) {
+            dropDanglingLeadByte(destination);
             if (destination[0] != '\0' && !pathEndsWithBackslash(destination))
                 appendBounded(destination, "\\", 1);
             appendBounded(destination, segment, length);

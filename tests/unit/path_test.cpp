@@ -70,6 +70,11 @@ TEST(Path, Join) {
         {"", "\\x", "x", true},
         {"D:", "/x", "D:\\x", true},
         {"D:", "...", "D:\\...", true},
+        // Half a character ending the base would take the separator for its second byte:
+        // it goes (the last base is cut to 521 bytes, ending in the lead byte 0x81).
+        {"D:\\x\x81", "y", "D:\\x\\y", true},
+        {"D:\\x\x81", "", "D:\\x\\", true},
+        {std::string(520, 'b') + "\x81 ", "x", std::string(520, 'b') + "\\", true},
         // Joins stop at 521 bytes, and never inside a double-byte character.
         {"D:", std::string(600, 'a'), "D:\\" + std::string(518, 'a'), true},
         {std::string(521, 'b'), "x", std::string(521, 'b'), true},
