@@ -4,6 +4,7 @@
 
 #include "res/resource.h"
 #include "tests/e2e/harness.h"
+#include "tests/e2e/note_driving.h"
 
 using namespace e2e;
 
@@ -156,6 +157,8 @@ TEST(Spine, HotkeyFromTheIniOpensTheEditor) {
         JotwellProcess app;
         app.writeIni(iniText(c.hotkey, false, ""));
         ASSERT_TRUE(app.start()) << c.name;
+        if (c.opens)
+            ASSERT_TRUE(ctrlAltJTaken(5000)) << c.name << ": the hotkey was never registered";
         pressKeys({VK_CONTROL, VK_MENU, 'J'});
         EXPECT_EQ(editorOpens(app, c.opens ? 3000 : 1000), c.opens) << c.name;
         closeEditorEmpty(app);
