@@ -104,8 +104,10 @@ TEST(Spine, TrayMenuOpensAtTheCursorWithItsJapaneseItems) {
 
     // Clicking elsewhere dismisses it without a command.
     mouseClick(200, 200);
-    EXPECT_TRUE(waitUntil([] { return FindWindowA("#32768", nullptr) == nullptr ||
-                                      !IsWindowVisible(FindWindowA("#32768", nullptr)); }));
+    EXPECT_TRUE(waitUntil([] {
+        return FindWindowA("#32768", nullptr) == nullptr ||
+               !IsWindowVisible(FindWindowA("#32768", nullptr));
+    }));
     Sleep(300);
     EXPECT_TRUE(app.running());
     EXPECT_TRUE(app.visibleWindows().empty()) << "no dialog, no editor";
@@ -158,7 +160,8 @@ TEST(Spine, HotkeyFromTheIniOpensTheEditor) {
         app.writeIni(iniText(c.hotkey, false, ""));
         ASSERT_TRUE(app.start()) << c.name;
         if (c.opens)
-            ASSERT_TRUE(ctrlAltJTaken(5000)) << c.name << ": the hotkey was never registered";
+            ASSERT_TRUE(drive::ctrlAltJTaken(5000))
+                << c.name << ": the hotkey was never registered";
         pressKeys({VK_CONTROL, VK_MENU, 'J'});
         EXPECT_EQ(editorOpens(app, c.opens ? 3000 : 1000), c.opens) << c.name;
         closeEditorEmpty(app);
@@ -250,9 +253,9 @@ TEST(Spine, QuittingWithTheEditorOpenSavesItsText) {
         app.trayClick();
         ASSERT_TRUE(editorOpens(app)) << c.name;
         typeText(L"quit note");
-        ASSERT_TRUE(waitUntil([&] { return windowText(GetDlgItem(app.editor(), IDC_NOTE_EDIT)) ==
-                                           "quit note"; }))
-            << c.name;
+        ASSERT_TRUE(waitUntil([&] {
+            return windowText(GetDlgItem(app.editor(), IDC_NOTE_EDIT)) == "quit note";
+        })) << c.name;
         c.quit(app.mainWindow());
         // The note is in place once the program has gone.
         EXPECT_EQ(app.waitForExit(), 0u) << c.name;

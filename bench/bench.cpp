@@ -1,0 +1,887 @@
+// Jotwell's benchmark: the real jotwell.exe driven the way a user drives it,
+// timed side by side with what the user would do instead (start Notepad). It
+// prints one Markdown table (median, p95 and max of every timing) and writes
+// the same figures, with a description of the machine, as CSV.
+//
+//   bench [--reps N] [--idle-seconds S] [--cycles C] [--csv PATH] [--win32 PATH]
+//         [--jotwell=PATH]
+//
+// It drives the jotwell.exe beside it, or the one --jotwell= names. --win32
+// names the i686 jotwell.exe for the size row (only measured, never run).
+// Paths may be given in Windows or in Unix form. The exit code is 1 when a
+// measurement could not be made (the program did not answer), never because a
+// target was missed: the machine may simply be slow.
+#include <windows.h>
+#include <psapi.h>
+#include <tlhelp32.h>
+#include <winternl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "support/sjis.h"
+#include "tests/e2e/harness.h"
+
+using namespace e2e;
+
+namespace {
+
+// Ctrl+Alt+J as the hotkey control stores it: HOTKEYF_CONTROL | HOTKEYF_ALT, then the key.
+constexpr int kCtrlAltJ = (0x02 | 0x04) << 8 | 'J';
+constexpr double kFrameMs = 1000.0 / 60.0;
+constexpr double kTimeoutMs = 15000;
+// A user does not press the next key within milliseconds of the last window
+// change; neither does the benchmark, so that each timing starts from rest.
+constexpr DWORD kSettleMs = 100;
+constexpr unsigned long long kSizeLimit = 200 * 1024;
+
+struct Options {
+    int reps = 50;
+    int idleSeconds = 60;
+    int cycles = 200;
+    std::string csv;
+    std::string win32Exe;
+};
+
+std::string g_error;
+
+bool failed(const char *format, ...) JOTWELL_PRINTF_LIKE(1, 2);
+bool failed(const char *format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    g_error = text;
+    return false;
+}
+
+void progress(const char *format, ...) JOTWELL_PRINTF_LIKE(1, 2);
+void progress(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::fputs("bench: ", stderr);
+    std::vfprintf(stderr, format, args);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+    va_end(args);
+}
+
+std::string windowsPath(std::string path) {
+    if (!path.empty() && path[0] == '/')
+        path = "Z:" + path;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::string format(const char *pattern, ...) JOTWELL_PRINTF_LIKE(1, 2);
+std::string format(const char *pattern, ...) {
+    char text[256];
+    va_list args;
+    va_start(args, pattern);
+    std::vsnprintf(text, sizeof text, pattern, args);
+    va_end(args);
+    return text;
+}
+
+double nowMs() {
+    static const double ticksPerMs = [] {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        return static_cast<double>(frequency.QuadPart) / 1000.0;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / ticksPerMs;
+}
+
+// Checks the condition as often as Sleep(1) wakes up, which keeps the
+// benchmark off the CPU that the measured program needs. Returns the time at
+// which the condition was seen to hold, or a negative value after the timeout.
+double pollUntil(const std::function<bool()> &condition, double timeoutMs = kTimeoutMs) {
+    const double end = nowMs() + timeoutMs;
+    for (;;) {
+        if (condition())
+            return nowMs();
+        if (nowMs() > end)
+            return -1;
+        Sleep(1);
+    }
+}
+
+struct Stats {
+    size_t n = 0;
+    double median = 0, p95 = 0, max = 0;
+};
+
+// p95 by nearest rank: the smallest sample that at least 95 % of the samples
+// do not exceed (the 48th of 50).
+Stats statsOf(std::vector<double> samples) {
+    Stats s;
+    s.n = samples.size();
+    if (samples.empty())
+        return s;
+    std::sort(samples.begin(), samples.end());
+    const size_t n = samples.size();
+    s.median = n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
+    const size_t rank = static_cast<size_t>(std::ceil(0.95 * static_cast<double>(n)));
+    s.p95 = samples[std::max<size_t>(rank, 1) - 1];
+    s.max = samples.back();
+    return s;
+}
+
+// The thread's active window, when it is the foreground window, is visible and
+// holds the focus where focusOk says it belongs.
+HWND activeWithFocus(DWORD thread, const std::function<bool(HWND active, HWND focus)> &focusOk) {
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    if (!GetGUIThreadInfo(thread, &gui) || !gui.hwndActive || !gui.hwndFocus)
+        return nullptr;
+    if (gui.hwndActive != GetForegroundWindow() || !IsWindowVisible(gui.hwndActive))
+        return nullptr;
+    return focusOk(gui.hwndActive, gui.hwndFocus) ? gui.hwndActive : nullptr;
+}
+
+HWND editorWithFocus(DWORD thread) {
+    return activeWithFocus(thread, [](HWND active, HWND focus) {
+        return focus == GetDlgItem(active, IDC_NOTE_EDIT) && className(active) == "JotwellPane";
+    });
+}
+
+HWND notepadWithFocus(DWORD thread) {
+    return activeWithFocus(thread, [](HWND active, HWND focus) {
+        return GetParent(focus) == active && lstrcmpiA(className(focus).c_str(), "Edit") == 0;
+    });
+}
+
+// Finds the note file that holds a given text among the notes of today that it
+// has not matched before. Notes are written under a temporary name and renamed,
+// so a ".txt" file is either whole or absent.
+class NoteFinder {
+  public:
+    explicit NoteFinder(std::string root) : root_(std::move(root)) {}
+
+    bool find(const std::string &text) {
+        for (const std::string &day : {lastDay_, today()}) {
+            if (day.empty())
+                continue;
+            lastDay_ = day;
+            WIN32_FIND_DATAA data;
+            HANDLE search = FindFirstFileA((day + "\\*.txt").c_str(), &data);
+            if (search == INVALID_HANDLE_VALUE)
+                continue;
+            bool found = false;
+            do {
+                const std::string path = day + "\\" + data.cFileName;
+                if (seen_.count(path) || readFileBytes(path) != text)
+                    continue;
+                seen_.insert(path);
+                found = true;
+            } while (!found && FindNextFileA(search, &data));
+            FindClose(search);
+            if (found)
+                return true;
+        }
+        return false;
+    }
+
+  private:
+    std::string today() const {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        return root_ + format("\\%04d-%02d\\%02d", now.wYear, now.wMonth, now.wDay);
+    }
+
+    std::string root_;
+    std::string lastDay_;
+    std::set<std::string> seen_;
+};
+
+// One note, as a user takes it: the hotkey, a few typed words, Esc.
+//   open: SendInput of the hotkey -> the editor is the foreground window with
+//         the focus in its edit control;
+//   save: SendInput of Esc -> the editor is gone and the note file holds the
+//         text. The editor writes the file before it destroys itself, so the
+//         file is looked for once the window has gone.
+bool noteCycle(const JotwellProcess &app, DWORD thread, NoteFinder &notes, int index,
+               double *openMs, double *saveMs) {
+    if (app.editor())
+        return failed("an editor was open before the hotkey");
+    HWND editor = nullptr;
+    const double pressed = nowMs();
+    pressKeys({VK_CONTROL, VK_MENU, 'J'});
+    const double opened = pollUntil([&] { return (editor = editorWithFocus(thread)) != nullptr; });
+    if (opened < 0)
+        return failed("the hotkey did not bring up the editor with the focus in its edit control");
+    *openMs = opened - pressed;
+
+    const std::string text = format("bench note %d", index);
+    typeText(std::wstring(text.begin(), text.end()));
+    HWND edit = GetDlgItem(editor, IDC_NOTE_EDIT);
+    if (!waitUntil([&] { return windowText(edit) == text; }, static_cast<DWORD>(kTimeoutMs)))
+        return failed("the typed text did not arrive in the editor");
+    Sleep(kSettleMs);
+
+    const double escaped = nowMs();
+    pressKey(VK_ESCAPE);
+    const double gone = pollUntil([&] { return !IsWindow(editor); });
+    if (gone < 0)
+        return failed("Esc did not close the editor");
+    const double saved = notes.find(text) ? gone : pollUntil([&] { return notes.find(text); });
+    if (saved < 0)
+        return failed("the note \"%s\" was not found on disk", text.c_str());
+    *saveMs = saved - escaped;
+    Sleep(kSettleMs);
+    return true;
+}
+
+// start: CreateProcess of jotwell.exe -> its main window exists and its
+// creation is over (tray icon accepted, hotkey registered, loop waiting for
+// input). The window is visible to others from the start of its creation, so
+// the process must also have gone input-idle.
+bool startOnce(const JotwellProcess &app, double *ms) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::string commandLine = "\"" + app.exePath() + "\"";
+    const double created = nowMs();
+    if (!CreateProcessA(app.exePath().c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        app.folder().c_str(), &startup, &info))
+        return failed("jotwell.exe could not be started (error %lu)", GetLastError());
+    CloseHandle(info.hThread);
+    HWND mainWindow = nullptr;
+    // By class only: asking for the title would send the window a message in
+    // the middle of its creation.
+    double ready = pollUntil([&] {
+        return (mainWindow = findWindowOfProcess(info.dwProcessId, "quillomat")) != nullptr;
+    });
+    if (ready >= 0)
+        ready = WaitForInputIdle(info.hProcess, static_cast<DWORD>(kTimeoutMs)) == 0 ? nowMs() : -1;
+    if (mainWindow)
+        PostMessageA(mainWindow, WM_COMMAND, IDM_QUIT, 0);
+    if (WaitForSingleObject(info.hProcess, 10000) != WAIT_OBJECT_0) {
+        TerminateProcess(info.hProcess, 99);
+        WaitForSingleObject(info.hProcess, 5000);
+    }
+    CloseHandle(info.hProcess);
+    if (ready < 0)
+        return failed("jotwell.exe did not come up with its main window");
+    *ms = ready - created;
+    Sleep(kSettleMs);
+    return true;
+}
+
+// peer: CreateProcess of the system's Notepad -> its edit control has the
+// focus in the foreground window. Notepad is ended by termination (it holds
+// no text, and this process started it).
+bool peerOnce(double *ms) {
+    char path[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length > MAX_PATH - 16)
+        return failed("no system folder");
+    std::strcat(path, "\\notepad.exe");
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    char commandLine[] = "notepad.exe";
+    const double created = nowMs();
+    if (!CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
+        return failed("%s could not be started (error %lu)", path, GetLastError());
+    const double ready = pollUntil([&] { return notepadWithFocus(info.dwThreadId) != nullptr; });
+    TerminateProcess(info.hProcess, 0);
+    WaitForSingleObject(info.hProcess, 10000);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    if (ready < 0)
+        return failed("Notepad's edit control did not get the focus");
+    *ms = ready - created;
+    Sleep(kSettleMs);
+    return true;
+}
+
+// The Linux process id of a Wine process, found by a unique part of its
+// command line; 0 when this is not Wine on Linux.
+unsigned long hostProcessId(const std::string &commandLinePart) {
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA("Z:\\proc\\*", &data);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    unsigned long found = 0;
+    std::string part = commandLinePart;
+    CharLowerA(&part[0]);
+    do {
+        char *end = nullptr;
+        const unsigned long pid = std::strtoul(data.cFileName, &end, 10);
+        if (pid == 0 || *end != '\0')
+            continue;
+        std::string line = readFileBytes(format("Z:\\proc\\%lu\\cmdline", pid));
+        std::replace(line.begin(), line.end(), '\0', ' ');
+        if (line.empty())
+            continue;
+        CharLowerA(&line[0]);
+        if (line.find(part) != std::string::npos)
+            found = pid;
+    } while (!found && FindNextFileA(search, &data));
+    FindClose(search);
+    return found;
+}
+
+struct CpuReading {
+    double ms = -1;
+    const char *method = "";
+};
+
+// CPU time of every thread of the process. Under Wine, GetProcessTimes of
+// another process answers with the caller's own times and GetThreadTimes
+// counts in 10 ms ticks, too coarse for an idle budget of 10 ms a minute, so
+// the scheduler's nanosecond account of the Linux threads is read when there
+// is one.
+CpuReading cpuTime(DWORD pid, unsigned long hostPid) {
+    CpuReading reading;
+    if (hostPid) {
+        WIN32_FIND_DATAA data;
+        const std::string tasks = format("Z:\\proc\\%lu\\task", hostPid);
+        HANDLE search = FindFirstFileA((tasks + "\\*").c_str(), &data);
+        if (search != INVALID_HANDLE_VALUE) {
+            unsigned long long ns = 0;
+            bool any = false;
+            do {
+                if (data.cFileName[0] == '.')
+                    continue;
+                const std::string stat =
+                    readFileBytes(tasks + "\\" + data.cFileName + "\\schedstat");
+                unsigned long long onCpu = 0;
+                if (std::sscanf(stat.c_str(), "%llu", &onCpu) == 1) {
+                    ns += onCpu;
+                    any = true;
+                }
+            } while (FindNextFileA(search, &data));
+            FindClose(search);
+            if (any) {
+                reading.ms = static_cast<double>(ns) / 1e6;
+                reading.method = "Linux schedstat of its threads";
+                return reading;
+            }
+        }
+    }
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return reading;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    unsigned long long ticks = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != pid)
+            continue;
+        HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID);
+        FILETIME created, exited, kernel, user;
+        if (thread && GetThreadTimes(thread, &created, &exited, &kernel, &user))
+            ticks +=
+                (static_cast<unsigned long long>(kernel.dwHighDateTime) << 32 |
+                 kernel.dwLowDateTime) +
+                (static_cast<unsigned long long>(user.dwHighDateTime) << 32 | user.dwLowDateTime);
+        if (thread)
+            CloseHandle(thread);
+    }
+    CloseHandle(snapshot);
+    reading.ms = static_cast<double>(ticks) / 1e4;
+    reading.method = "GetThreadTimes of its threads";
+    return reading;
+}
+
+unsigned long long processTicks(HANDLE process) {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
+        return 0;
+    return (static_cast<unsigned long long>(kernel.dwHighDateTime) << 32 | kernel.dwLowDateTime) +
+           (static_cast<unsigned long long>(user.dwHighDateTime) << 32 | user.dwLowDateTime);
+}
+
+void describe(const std::string &key, const std::string &value);
+
+// Why the idle row does not use GetProcessTimes, where that is the reason.
+void describeProcessTimes(HANDLE other) {
+    const unsigned long long ours = processTicks(GetCurrentProcess());
+    if (ours != 0 && processTicks(other) == ours)
+        describe("GetProcessTimes", "answers for another process with the caller's own times "
+                                    "(so the idle row reads the threads instead)");
+}
+
+struct Count {
+    long value = -1;
+    const char *method = "";
+};
+
+// Wine answers GetGuiResources with 0 and ERROR_CALL_NOT_IMPLEMENTED.
+bool guiResourcesAnswer(HANDLE process, DWORD which, Count *count) {
+    SetLastError(ERROR_SUCCESS);
+    const DWORD value = GetGuiResources(process, which);
+    if (value == 0 && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED)
+        return false;
+    count->value = static_cast<long>(value);
+    count->method = "GetGuiResources";
+    return true;
+}
+
+// One entry of the GDI handle table that the process's PEB points to (the
+// layout Windows shares with every process and Wine keeps in each process).
+struct GdiHandleEntry {
+    unsigned long long object;
+    unsigned long owner;
+    unsigned short unique; // bit 7: stock object
+    unsigned char type;    // 0: free
+    unsigned char flags;
+    unsigned long long userPointer;
+};
+static_assert(sizeof(GdiHandleEntry) == 24, "the table's entry layout");
+
+Count gdiObjects(HANDLE process) {
+    Count count;
+    if (guiResourcesAnswer(process, GR_GDIOBJECTS, &count))
+        return count;
+    PROCESS_BASIC_INFORMATION basic{};
+    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic,
+                                  nullptr) != 0)
+        return count;
+    // PEB.GdiSharedHandleTable.
+    constexpr size_t kTableField = sizeof(void *) == 8 ? 0xF8 : 0x94;
+    ULONG_PTR table = 0;
+    if (!ReadProcessMemory(process,
+                           reinterpret_cast<const char *>(basic.PebBaseAddress) + kTableField,
+                           &table, sizeof table, nullptr) ||
+        !table)
+        return count;
+    std::vector<GdiHandleEntry> entries(0x10000);
+    SIZE_T read = 0;
+    if (!ReadProcessMemory(process, reinterpret_cast<const void *>(table), entries.data(),
+                           entries.size() * sizeof entries[0], &read))
+        return count;
+    entries.resize(read / sizeof entries[0]);
+    count.value =
+        static_cast<long>(std::count_if(entries.begin(), entries.end(), [](const auto &e) {
+            return e.type != 0 && !(e.unique & 0x80);
+        }));
+    count.method = "live non-stock entries of its GDI handle table";
+    return count;
+}
+
+struct WindowCount {
+    DWORD pid;
+    long count;
+};
+
+BOOL CALLBACK countChild(HWND window, LPARAM lParam) {
+    (void)window;
+    ++reinterpret_cast<WindowCount *>(lParam)->count;
+    return TRUE;
+}
+
+BOOL CALLBACK countTopLevel(HWND window, LPARAM lParam) {
+    auto *windows = reinterpret_cast<WindowCount *>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == windows->pid) {
+        ++windows->count;
+        EnumChildWindows(window, countChild, lParam);
+    }
+    return TRUE;
+}
+
+Count userObjects(HANDLE process, DWORD pid) {
+    Count count;
+    if (guiResourcesAnswer(process, GR_USEROBJECTS, &count))
+        return count;
+    WindowCount windows{pid, 0};
+    EnumWindows(countTopLevel, reinterpret_cast<LPARAM>(&windows));
+    for (HWND window = FindWindowExA(HWND_MESSAGE, nullptr, nullptr, nullptr); window;
+         window = FindWindowExA(HWND_MESSAGE, window, nullptr, nullptr))
+        countTopLevel(window, reinterpret_cast<LPARAM>(&windows));
+    count.value = windows.count;
+    count.method = "its windows, message-only ones included";
+    return count;
+}
+
+struct Memory {
+    long long bytes = -1;
+    const char *method = "";
+};
+
+// Wine reports the private usage of other processes only as PagefileUsage
+// (their anonymous resident memory); Windows fills both.
+Memory privateBytes(HANDLE process) {
+    Memory memory;
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS *>(&counters),
+                              sizeof counters))
+        return memory;
+    if (counters.PrivateUsage) {
+        memory.bytes = static_cast<long long>(counters.PrivateUsage);
+        memory.method = "PrivateUsage";
+    } else {
+        memory.bytes = static_cast<long long>(counters.PagefileUsage);
+        memory.method = "PagefileUsage (Wine leaves PrivateUsage 0)";
+    }
+    return memory;
+}
+
+std::vector<std::pair<std::string, std::string>> g_machine;
+
+void describe(const std::string &key, const std::string &value) {
+    g_machine.emplace_back(key, value);
+}
+
+std::string registryText(HKEY root, const char *key, const char *name) {
+    char value[256] = "";
+    DWORD size = sizeof value;
+    if (RegGetValueA(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+        return "";
+    std::string text = value;
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+std::string loadAverage() {
+    std::string text = readFileBytes("Z:\\proc\\loadavg");
+    const size_t cut = text.find(' ', text.find(' ', text.find(' ') + 1) + 1);
+    return cut == std::string::npos ? "" : text.substr(0, cut);
+}
+
+void describeMachine() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    describe("date", format("%04d-%02d-%02d %02d:%02d", now.wYear, now.wMonth, now.wDay, now.wHour,
+                            now.wMinute));
+    SYSTEM_INFO system;
+    GetNativeSystemInfo(&system);
+    describe("cpu", format("%s, %lu logical processors",
+                           registryText(HKEY_LOCAL_MACHINE,
+                                        "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
+                                        "ProcessorNameString")
+                               .c_str(),
+                           system.dwNumberOfProcessors));
+    MEMORYSTATUSEX memory{};
+    memory.dwLength = sizeof memory;
+    GlobalMemoryStatusEx(&memory);
+    describe("memory", format("%.1f GiB", static_cast<double>(memory.ullTotalPhys) / (1 << 30)));
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    using VersionProc = const char *(CDECL *)();
+    using HostProc = void(CDECL *)(const char **, const char **);
+    auto wineVersion = reinterpret_cast<VersionProc>(
+        reinterpret_cast<void *>(GetProcAddress(ntdll, "wine_get_version")));
+    auto hostVersion = reinterpret_cast<HostProc>(
+        reinterpret_cast<void *>(GetProcAddress(ntdll, "wine_get_host_version")));
+    if (wineVersion && hostVersion) {
+        const char *system = "", *release = "";
+        hostVersion(&system, &release);
+        describe("system", format("Wine %s (64-bit) on %s %s", wineVersion(), system, release));
+    } else {
+        describe("system", "Windows " + registryText(HKEY_LOCAL_MACHINE,
+                                                     "SOFTWARE\\Microsoft\\Windows NT\\"
+                                                     "CurrentVersion",
+                                                     "CurrentBuild"));
+    }
+    describe("display",
+             format("%dx%d", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+    describe("code page", format("%u", GetACP()));
+    // The resolution of every timing: how long Sleep(1) in the polls lasts.
+    std::vector<double> sleeps;
+    for (int i = 0; i < 50; ++i) {
+        const double before = nowMs();
+        Sleep(1);
+        sleeps.push_back(nowMs() - before);
+    }
+    describe("poll interval", format("%.2f ms (median Sleep(1))", statsOf(sleeps).median));
+    const std::string load = loadAverage();
+    if (!load.empty())
+        describe("load average at start", load);
+}
+
+bool parseOptions(int argc, char **argv, Options *options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        // Read by the harness: the jotwell.exe to drive instead of the one beside this program.
+        if (name.rfind("--jotwell=", 0) == 0)
+            continue;
+        if (i + 1 >= argc)
+            return failed("%s needs a value", name.c_str());
+        const char *value = argv[++i];
+        int *number = name == "--reps"           ? &options->reps
+                      : name == "--idle-seconds" ? &options->idleSeconds
+                      : name == "--cycles"       ? &options->cycles
+                                                 : nullptr;
+        if (number) {
+            char *end = nullptr;
+            const long parsed = std::strtol(value, &end, 10);
+            if (*end != '\0' || parsed < 1 || parsed > 100000)
+                return failed("%s wants a whole number from 1, not \"%s\"", name.c_str(), value);
+            *number = static_cast<int>(parsed);
+        } else if (name == "--csv") {
+            options->csv = windowsPath(value);
+        } else if (name == "--win32") {
+            options->win32Exe = windowsPath(value);
+        } else {
+            return failed("unknown option %s (options: --reps N --idle-seconds S --cycles C "
+                          "--csv PATH --win32 PATH)",
+                          name.c_str());
+        }
+    }
+    return true;
+}
+
+struct Row {
+    std::string name, measure;
+    size_t n = 0;
+    std::string median, p95, max, target, result;
+};
+
+std::string ms(double value) {
+    return format("%.1f", value);
+}
+
+std::string ratio(double value) {
+    return format("%.4f (1/%.1f)", value, 1 / value);
+}
+
+std::string verdict(bool met) {
+    return met ? "met" : "MISSED";
+}
+
+Row timingRow(const char *name, const char *measure, const Stats &s, const std::string &target,
+              const std::string &result) {
+    return {name, measure, s.n, ms(s.median), ms(s.p95), ms(s.max), target, result};
+}
+
+std::string csvField(const std::string &text) {
+    if (text.find_first_of(",\"") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+void printTable(const std::vector<Row> &rows) {
+    std::printf("Machine:\n\n");
+    for (const auto &[key, value] : g_machine)
+        std::printf("- %s: %s\n", key.c_str(), value.c_str());
+    std::printf("\n| row | measure | n | median | p95 | max | target | result |\n"
+                "|---|---|---|---|---|---|---|---|\n");
+    for (const Row &r : rows)
+        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s |\n", r.name.c_str(),
+                    r.measure.c_str(), r.n ? format("%zu", r.n).c_str() : "", r.median.c_str(),
+                    r.p95.c_str(), r.max.c_str(), r.target.c_str(), r.result.c_str());
+    std::fflush(stdout);
+}
+
+bool writeCsv(const std::string &path, const std::vector<Row> &rows) {
+    FILE *file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    std::fputs("row,measure,n,median,p95,max,target,result\r\n", file);
+    for (const Row &r : rows)
+        std::fprintf(file, "%s,%s,%zu,%s,%s,%s,%s,%s\r\n", csvField(r.name).c_str(),
+                     csvField(r.measure).c_str(), r.n, csvField(r.median).c_str(),
+                     csvField(r.p95).c_str(), csvField(r.max).c_str(), csvField(r.target).c_str(),
+                     csvField(r.result).c_str());
+    for (const auto &[key, value] : g_machine)
+        std::fprintf(file, "machine,%s,,%s,,,,\r\n", csvField(key).c_str(),
+                     csvField(value).c_str());
+    return std::fclose(file) == 0;
+}
+
+long long fileSize(const std::string &path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path.empty() || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+Row sizeRow(const char *name, const std::string &path) {
+    const long long bytes = fileSize(path);
+    const std::string result =
+        bytes < 0 ? "-" : verdict(static_cast<unsigned long long>(bytes) <= kSizeLimit);
+    return {name,
+            "jotwell.exe, bytes",
+            0,
+            bytes < 0 ? "not built" : format("%lld", bytes),
+            "",
+            "",
+            format("<= %llu (200 KiB)", kSizeLimit),
+            result};
+}
+
+struct Samples {
+    std::vector<double> open, save, start, peer;
+};
+
+bool measureStartAndPeer(const Options &options, Samples *samples) {
+    // One folder for every start, as a user starts the one installed copy.
+    JotwellProcess app;
+    app.writeIni(iniText(kCtrlAltJ, true, nullptr));
+    // Interleaved, so that both see the same moments of a noisy machine.
+    for (int i = 0; i < options.reps; ++i) {
+        double start = 0, peer = 0;
+        if (!startOnce(app, &start) || !peerOnce(&peer))
+            return false;
+        samples->start.push_back(start);
+        samples->peer.push_back(peer);
+        if ((i + 1) % 10 == 0 || i + 1 == options.reps)
+            progress("start and peer %d/%d", i + 1, options.reps);
+    }
+    return true;
+}
+
+struct Resident {
+    double idleCpuPerMinute = -1;
+    const char *cpuMethod = "";
+    Memory memoryBefore, memoryAfter;
+    Count gdiBefore, gdiAfter, userBefore, userAfter;
+};
+
+bool measureResident(const Options &options, Samples *samples, Resident *resident) {
+    JotwellProcess app;
+    const std::string notesFolder = app.folder() + "\\notes";
+    app.writeIni(iniText(kCtrlAltJ, true, notesFolder.c_str()));
+    if (!app.start())
+        return failed("jotwell.exe did not start");
+    const DWORD thread = GetWindowThreadProcessId(app.mainWindow(), nullptr);
+    NoteFinder notes(notesFolder);
+    int index = 0;
+    for (int i = 0; i < options.reps; ++i) {
+        double open = 0, save = 0;
+        if (!noteCycle(app, thread, notes, ++index, &open, &save))
+            return false;
+        samples->open.push_back(open);
+        samples->save.push_back(save);
+        if ((i + 1) % 10 == 0 || i + 1 == options.reps)
+            progress("open and save %d/%d", i + 1, options.reps);
+    }
+
+    describeProcessTimes(app.process());
+    // Idle: nothing touches the program; this process sleeps.
+    const std::string folderName = app.folder().substr(app.folder().find_last_of('\\') + 1);
+    const unsigned long hostPid = hostProcessId(folderName);
+    Sleep(1000);
+    progress("idle for %d s", options.idleSeconds);
+    const CpuReading before = cpuTime(app.pid(), hostPid);
+    const double idleStart = nowMs();
+    Sleep(static_cast<DWORD>(options.idleSeconds) * 1000);
+    const CpuReading after = cpuTime(app.pid(), hostPid);
+    const double idleMinutes = (nowMs() - idleStart) / 60000.0;
+    if (before.ms < 0 || after.ms < 0)
+        return failed("the CPU time of jotwell.exe could not be read");
+    resident->idleCpuPerMinute = (after.ms - before.ms) / idleMinutes;
+    resident->cpuMethod = after.method;
+
+    resident->memoryBefore = privateBytes(app.process());
+    resident->gdiBefore = gdiObjects(app.process());
+    resident->userBefore = userObjects(app.process(), app.pid());
+    for (int i = 0; i < options.cycles; ++i) {
+        double open = 0, save = 0;
+        if (!noteCycle(app, thread, notes, ++index, &open, &save))
+            return false;
+        if ((i + 1) % 50 == 0 || i + 1 == options.cycles)
+            progress("cycles %d/%d", i + 1, options.cycles);
+    }
+    Sleep(1000);
+    resident->memoryAfter = privateBytes(app.process());
+    resident->gdiAfter = gdiObjects(app.process());
+    resident->userAfter = userObjects(app.process(), app.pid());
+    if (!app.quit())
+        return failed("jotwell.exe did not quit with exit code 0");
+    return true;
+}
+
+std::vector<Row> tableOf(const Options &options, const Samples &samples, const Resident &resident) {
+    const Stats open = statsOf(samples.open), save = statsOf(samples.save),
+                start = statsOf(samples.start), peer = statsOf(samples.peer);
+    const std::string frame = format("p95 <= %.1f", kFrameMs);
+    std::vector<Row> rows;
+    rows.push_back(timingRow("open", "hotkey -> editor in front, edit control focused, ms", open,
+                             frame, verdict(open.p95 <= kFrameMs)));
+    rows.push_back(timingRow("save", "Esc -> note file complete, editor gone, ms", save, frame,
+                             verdict(save.p95 <= kFrameMs)));
+    rows.push_back(timingRow("start", "CreateProcess -> tray icon accepted, main window, ms", start,
+                             "see start/peer", ""));
+    rows.push_back(
+        timingRow("peer", "Notepad: CreateProcess -> edit control focused, ms", peer, "", ""));
+    const double openMedian = open.median / peer.median, openP95 = open.p95 / peer.p95;
+    const double startMedian = start.median / peer.median, startP95 = start.p95 / peer.p95;
+    rows.push_back({"open/peer", "open / peer (median; p95 over p95)", 0, ratio(openMedian),
+                    ratio(openP95), "", "<= 0.05 (20x faster)",
+                    verdict(openMedian <= 0.05 && openP95 <= 0.05)});
+    rows.push_back({"start/peer", "start / peer (median; p95 over p95)", 0, ratio(startMedian),
+                    ratio(startP95), "", "<= 0.5", verdict(startMedian <= 0.5 && startP95 <= 0.5)});
+    rows.push_back(
+        {"idle cpu",
+         format("CPU over %d s idle, ms per minute (%s)", options.idleSeconds, resident.cpuMethod),
+         1, format("%.2f", resident.idleCpuPerMinute), "", "", "<= 10",
+         verdict(resident.idleCpuPerMinute <= 10)});
+    const std::string cycles = format("before -> after %d cycles", options.cycles);
+    rows.push_back({"private bytes", cycles + ", " + resident.memoryAfter.method, 0,
+                    format("%lld -> %lld", resident.memoryBefore.bytes, resident.memoryAfter.bytes),
+                    "", "", "reported", "-"});
+    auto countRow = [&](const char *name, const Count &before, const Count &after) {
+        const bool read = before.value >= 0 && after.value >= 0;
+        return Row{name,        cycles + ", " + after.method,
+                   0,           format("%ld -> %ld", before.value, after.value),
+                   "",          "",
+                   "unchanged", read ? verdict(before.value == after.value) : "not read"};
+    };
+    rows.push_back(countRow("gdi objects", resident.gdiBefore, resident.gdiAfter));
+    rows.push_back(countRow("user objects", resident.userBefore, resident.userAfter));
+    rows.push_back(sizeRow("size win64", jotwellExe()));
+    rows.push_back(sizeRow("size win32", options.win32Exe));
+    return rows;
+}
+
+int run(int argc, char **argv) {
+    Options options;
+#ifdef JOTWELL_BENCH_CSV
+    options.csv = windowsPath(JOTWELL_BENCH_CSV);
+#endif
+    if (!parseOptions(argc, argv, &options))
+        return 2;
+    if (!fileExistsAt(jotwellExe())) {
+        failed("%s does not exist", jotwellExe().c_str());
+        return 1;
+    }
+    describeMachine();
+    Samples samples;
+    Resident resident;
+    if (!measureStartAndPeer(options, &samples) || !measureResident(options, &samples, &resident))
+        return 1;
+    const std::string load = loadAverage();
+    if (!load.empty())
+        describe("load average at end", load);
+    const std::vector<Row> rows = tableOf(options, samples, resident);
+    printTable(rows);
+    if (!options.csv.empty() && !writeCsv(options.csv, rows)) {
+        failed("%s could not be written", options.csv.c_str());
+        return 1;
+    }
+    if (!options.csv.empty())
+        progress("figures written to %s", options.csv.c_str());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    const int code = run(argc, argv);
+    if (code != 0)
+        std::fprintf(stderr, "bench: error: %s\n", g_error.c_str());
+    return code;
+}
