@@ -1,0 +1,23 @@
+// The About box's auto-size arithmetic, in pixels. Platform-free: the dialog
+// measures its lines and moves its windows, this decides by how much.
+#pragma once
+
+#include <array>
+
+// The name, link and free-resources lines, in that order.
+constexpr int kAboutLineCount = 3;
+
+struct AboutLineGrowth {
+    std::array<int, kAboutLineCount> growth; // how much wider each line becomes, never negative
+    int largest;                             // the dialog widens by this much
+};
+
+// textWidth: each line's measured text (0 when it could not be measured, so the
+// line keeps its width); lineWidth: each line's current outer width.
+AboutLineGrowth aboutLineGrowth(const std::array<int, kAboutLineCount> &textWidth,
+                                const std::array<int, kAboutLineCount> &lineWidth);
+
+// How far to move the button sideways so that its left edge lies
+// (dialogWidth - buttonWidth) / 2 (rounded toward zero) right of the dialog's
+// outer left edge; buttonLeft is its left edge relative to that same edge.
+int centredButtonShift(int dialogWidth, int buttonWidth, int buttonLeft);
