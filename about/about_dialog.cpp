@@ -52,7 +52,7 @@ void *buildAboutTemplate() {
     static constexpr char16_t kEmpty[] = u"";
     static constexpr std::uintptr_t kButtonClass = 0x0080, kStaticClass = 0x0082;
     const std::uintptr_t empty = dialogString(kEmpty);
-    const DialogSpec spec = {kDialogStyle, 0, 5, 0, 0, 38, 56, 0, kEmpty, 0, u"ＭＳ Ｐゴシック", 9};
+    const DialogSpec header = {kDialogStyle, 0, 5, 0, 0, 38, 56, 0, kEmpty, 0, u"ＭＳ Ｐゴシック", 9};
     const DialogItemSpec items[] = {
         {kStaticClass, empty, kLineStyle | SS_ICON, 0, 7, 7, 20, 21, IDC_ABOUT_ICON},
         {kStaticClass, empty, kLineStyle, 0, 30, 7, 1, 8, IDC_ABOUT_NAME},
@@ -62,7 +62,7 @@ void *buildAboutTemplate() {
          14, IDOK},
     };
     static_assert(sizeof items / sizeof items[0] == 5, "itemCount");
-    return BuildDialogTemplate(spec, items);
+    return BuildDialogTemplate(header, items);
 }
 
 struct VersionBlock {

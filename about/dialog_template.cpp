@@ -100,21 +100,21 @@ std::uint16_t word(std::int16_t value) {
     return static_cast<std::uint16_t>(value);
 }
 
-void emitHeader(Emitter &emitter, const DialogSpec &spec) {
+void emitHeader(Emitter &emitter, const DialogSpec &header) {
     const std::uint16_t fixed[kFixedWords] = {
-        lowWord(spec.style),    highWord(spec.style), lowWord(spec.exStyle),
-        highWord(spec.exStyle), spec.itemCount,       word(spec.x),
-        word(spec.y),           word(spec.cx),        word(spec.cy)};
+        lowWord(header.style),    highWord(header.style), lowWord(header.exStyle),
+        highWord(header.exStyle), header.itemCount,       word(header.x),
+        word(header.y),           word(header.cx),        word(header.cy)};
     emitter.position += pieceFixed(emitter, fixed);
-    emitHeaderNameOrOrdinal(emitter, spec.menu);
-    emitHeaderNameOrOrdinal(emitter, spec.windowClass);
-    if (spec.title)
-        emitString(emitter, spec.title);
+    emitHeaderNameOrOrdinal(emitter, header.menu);
+    emitHeaderNameOrOrdinal(emitter, header.windowClass);
+    if (header.title)
+        emitString(emitter, header.title);
     else
         emitWord(emitter, 0);
-    if (spec.fontFace) {
-        emitWord(emitter, spec.pointSize);
-        emitString(emitter, spec.fontFace);
+    if (header.fontFace) {
+        emitWord(emitter, header.pointSize);
+        emitString(emitter, header.fontFace);
     }
     emitAlignment(emitter);
 }
@@ -143,23 +143,23 @@ void emitItem(Emitter &emitter, const DialogItemSpec &item) {
 
 } // namespace
 
-std::size_t EmitDialogTemplate(const DialogSpec &spec, const DialogItemSpec *items,
+std::size_t EmitDialogTemplate(const DialogSpec &header, const DialogItemSpec *items,
                                std::uint16_t *buffer, std::size_t capacity) {
     Emitter emitter = {buffer, capacity, 0};
-    emitHeader(emitter, spec);
-    for (std::uint16_t i = 0; i < spec.itemCount; ++i)
+    emitHeader(emitter, header);
+    for (std::uint16_t i = 0; i < header.itemCount; ++i)
         emitItem(emitter, items[i]);
     return emitter.position;
 }
 
-void *BuildDialogTemplate(const DialogSpec &spec, const DialogItemSpec *items, std::size_t *size) {
-    const std::size_t bytes = EmitDialogTemplate(spec, items, nullptr, 0) * 2;
+void *BuildDialogTemplate(const DialogSpec &header, const DialogItemSpec *items, std::size_t *size) {
+    const std::size_t bytes = EmitDialogTemplate(header, items, nullptr, 0) * 2;
     // malloc's alignment (at least 4) keeps the even word positions DWORD-aligned.
     auto *block = static_cast<std::uint16_t *>(std::malloc(bytes));
     if (!block)
         return nullptr;
     // Both passes emit the same pieces, so every word of the block gets written.
-    EmitDialogTemplate(spec, items, block, bytes);
+    EmitDialogTemplate(header, items, block, bytes);
     if (size)
         *size = bytes;
     return block;

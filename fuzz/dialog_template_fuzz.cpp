@@ -1,6 +1,6 @@
 // BuildDialogTemplate and EmitDialogTemplate: the block is as long as the measuring pass
 // said and every word of it is written; read back field by field the way the dialog
-// manager reads a template, it holds exactly the spec and its items, every item starting
+// manager reads a template, it holds exactly the header and its items, every item starting
 // on a DWORD boundary; a filling pass into a smaller buffer never writes past it.
 //
 // Input, little-endian: capacity selector (u16), style (u32), exStyle (u32), x, y, cx, cy
@@ -127,19 +127,19 @@ void checkField(const Field &field, std::uintptr_t value, bool absentIsEmpty, co
     }
 }
 
-void parseAndCompare(const DialogSpec &spec, const std::vector<DialogItemSpec> &items,
+void parseAndCompare(const DialogSpec &header, const std::vector<DialogItemSpec> &items,
                      const std::uint16_t *words, std::size_t count) {
     Parser p = {words, count, 0};
-    FUZZ_CHECK(p.dword() == spec.style && p.dword() == spec.exStyle, "header styles");
-    FUZZ_CHECK(p.next() == spec.itemCount, "item count");
-    for (const std::int16_t v : {spec.x, spec.y, spec.cx, spec.cy})
+    FUZZ_CHECK(p.dword() == header.style && p.dword() == header.exStyle, "header styles");
+    FUZZ_CHECK(p.next() == header.itemCount, "item count");
+    for (const std::int16_t v : {header.x, header.y, header.cx, header.cy})
         FUZZ_CHECK(static_cast<std::int16_t>(p.next()) == v, "header geometry");
-    checkField(p.field(), spec.menu, true, "menu");
-    checkField(p.field(), spec.windowClass, true, "dialog class");
-    FUZZ_CHECK(p.string() == textOf(spec.title), "title");
-    if (spec.fontFace) {
-        FUZZ_CHECK(p.next() == spec.pointSize, "point size");
-        FUZZ_CHECK(p.string() == spec.fontFace, "font face");
+    checkField(p.field(), header.menu, true, "menu");
+    checkField(p.field(), header.windowClass, true, "dialog class");
+    FUZZ_CHECK(p.string() == textOf(header.title), "title");
+    if (header.fontFace) {
+        FUZZ_CHECK(p.next() == header.pointSize, "point size");
+        FUZZ_CHECK(p.string() == header.fontFace, "font face");
     }
     for (std::size_t i = 0; i < items.size(); ++i) {
         const DialogItemSpec &item = items[i];
@@ -162,13 +162,13 @@ void parseAndCompare(const DialogSpec &spec, const std::vector<DialogItemSpec> &
 }
 
 // Fills a block of exactly capacity bytes, first set to the pattern.
-std::vector<std::uint16_t> emitInto(const DialogSpec &spec, const DialogItemSpec *items,
+std::vector<std::uint16_t> emitInto(const DialogSpec &header, const DialogItemSpec *items,
                                     std::size_t capacity, std::uint16_t pattern,
                                     std::size_t *position) {
     auto *block = static_cast<std::uint16_t *>(std::malloc(capacity ? capacity : 1));
     for (std::size_t i = 0; i < capacity / 2; ++i)
         block[i] = pattern;
-    *position = EmitDialogTemplate(spec, items, block, capacity);
+    *position = EmitDialogTemplate(header, items, block, capacity);
     std::vector<std::uint16_t> words(block, block + capacity / 2);
     std::free(block);
     return words;
@@ -180,18 +180,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Reader in = {data, size, 0};
     Strings strings;
     const std::uint16_t capacitySelector = in.u16();
-    DialogSpec spec = {};
-    spec.style = in.u32();
-    spec.exStyle = in.u32();
-    spec.x = in.i16();
-    spec.y = in.i16();
-    spec.cx = in.i16();
-    spec.cy = in.i16();
-    spec.menu = strings.nameOrOrdinal(in);
-    spec.windowClass = strings.nameOrOrdinal(in);
-    spec.title = strings.optional(in);
-    spec.fontFace = strings.optional(in);
-    spec.pointSize = in.u16();
+    DialogSpec header = {};
+    header.style = in.u32();
+    header.exStyle = in.u32();
+    header.x = in.i16();
+    header.y = in.i16();
+    header.cx = in.i16();
+    header.cy = in.i16();
+    header.menu = strings.nameOrOrdinal(in);
+    header.windowClass = strings.nameOrOrdinal(in);
+    header.title = strings.optional(in);
+    header.fontFace = strings.optional(in);
+    header.pointSize = in.u16();
     std::vector<DialogItemSpec> items;
     while (!in.empty() && items.size() < kMaxItems) {
         DialogItemSpec item = {};
@@ -206,22 +206,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         item.id = in.u16();
         items.push_back(item);
     }
-    spec.itemCount = static_cast<std::uint16_t>(items.size());
+    header.itemCount = static_cast<std::uint16_t>(items.size());
 
-    const std::size_t measured = EmitDialogTemplate(spec, items.data(), nullptr, 0);
+    const std::size_t measured = EmitDialogTemplate(header, items.data(), nullptr, 0);
     std::size_t bytes = 0;
-    void *block = BuildDialogTemplate(spec, items.data(), &bytes);
+    void *block = BuildDialogTemplate(header, items.data(), &bytes);
     FUZZ_CHECK(block != nullptr, "no template block");
     FUZZ_CHECK(bytes == measured * 2, "block of %zu bytes, measured %zu words", bytes, measured);
     FUZZ_CHECK(bytes % 2 == 0, "odd block size");
     const auto *words = static_cast<const std::uint16_t *>(block);
-    parseAndCompare(spec, items, words, bytes / 2);
+    parseAndCompare(header, items, words, bytes / 2);
 
     // Filled over two different patterns alike: every word of the block is written.
     std::size_t position = 0;
     for (const std::uint16_t pattern : {0xAAAA, 0x5555}) {
         const std::vector<std::uint16_t> filled =
-            emitInto(spec, items.data(), bytes, pattern, &position);
+            emitInto(header, items.data(), bytes, pattern, &position);
         FUZZ_CHECK(position == measured, "filling pass ended at %zu of %zu words", position,
                    measured);
         FUZZ_CHECK(std::memcmp(filled.data(), words, bytes) == 0,
@@ -233,7 +233,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::size_t capacity = capacitySelector % (bytes + 1);
     for (const std::uint16_t pattern : {0xAAAA, 0x5555}) {
         const std::vector<std::uint16_t> filled =
-            emitInto(spec, items.data(), capacity, pattern, &position);
+            emitInto(header, items.data(), capacity, pattern, &position);
         FUZZ_CHECK(position * 2 <= capacity, "emission into %zu bytes ended at word %zu", capacity,
                    position);
         for (std::size_t i = position; i < filled.size(); ++i)

@@ -10,9 +10,9 @@ namespace {
 
 using Words = std::vector<std::uint16_t>;
 
-Words build(const DialogSpec &spec, const std::vector<DialogItemSpec> &items) {
+Words build(const DialogSpec &header, const std::vector<DialogItemSpec> &items) {
     std::size_t size = 0;
-    void *block = BuildDialogTemplate(spec, items.data(), &size);
+    void *block = BuildDialogTemplate(header, items.data(), &size);
     EXPECT_NE(block, nullptr);
     if (!block)
         return {};
@@ -36,7 +36,7 @@ constexpr std::uintptr_t kButton = 0x0080, kStatic = 0x0082;
 } // namespace
 
 TEST(DialogTemplate, AboutBoxLayout) {
-    const DialogSpec spec = {0x90C820C2, 0, 5, 0, 0, 38, 56, 0, u"", 0, u"ＭＳ Ｐゴシック", 9};
+    const DialogSpec header = {0x90C820C2, 0, 5, 0, 0, 38, 56, 0, u"", 0, u"ＭＳ Ｐゴシック", 9};
     const std::uintptr_t empty = dialogString(u"");
     const std::vector<DialogItemSpec> items = {
         {kStatic, empty, 0x50000003, 0, 7, 7, 20, 21, 100},
@@ -45,7 +45,7 @@ TEST(DialogTemplate, AboutBoxLayout) {
         {kStatic, empty, 0x50000000, 0, 30, 25, 1, 8, 103},
         {kButton, dialogString(u"OK"), 0x50020001, 0, 45, 35, 45, 14, 1},
     };
-    const Words w = build(spec, items);
+    const Words w = build(header, items);
     ASSERT_EQ(w.size() * 2, 188u);
 
     std::size_t at = skipField(w, skipField(w, skipField(w, 9))); // menu, class, title
@@ -81,7 +81,7 @@ TEST(DialogTemplate, WordsOfEachField) {
     // clang-format off
     struct Case {
         const char *name;
-        DialogSpec spec;
+        DialogSpec header;
         std::vector<DialogItemSpec> items;
         Words words;
     } const cases[] = {
@@ -103,15 +103,15 @@ TEST(DialogTemplate, WordsOfEachField) {
     };
     // clang-format on
     for (const Case &c : cases)
-        EXPECT_EQ(build(c.spec, c.items), c.words) << c.name;
+        EXPECT_EQ(build(c.header, c.items), c.words) << c.name;
 }
 
 TEST(DialogTemplate, PiecesThatDoNotFitAreSkippedWhole) {
-    const DialogSpec spec = {0, 0, 0, 0, 0, 0, 0, 0, u"Title", 0, nullptr, 0};
-    EXPECT_EQ(EmitDialogTemplate(spec, nullptr, nullptr, 0), 18u);
+    const DialogSpec header = {0, 0, 0, 0, 0, 0, 0, 0, u"Title", 0, nullptr, 0};
+    EXPECT_EQ(EmitDialogTemplate(header, nullptr, nullptr, 0), 18u);
     Words buffer(18, 0xAAAA);
     // 12 words: the title (6 words at word 11) does not fit, the alignment word does.
-    EXPECT_EQ(EmitDialogTemplate(spec, nullptr, buffer.data(), 24), 12u);
+    EXPECT_EQ(EmitDialogTemplate(header, nullptr, buffer.data(), 24), 12u);
     EXPECT_EQ(buffer[10], 0) << "class";
     EXPECT_EQ(buffer[11], 0) << "alignment word in place of the title";
     EXPECT_EQ(buffer[12], 0xAAAA) << "written beyond capacity";
