@@ -31,27 +31,6 @@ std::string windowsPath(std::string path) {
     return path;
 }
 
-void removeTree(const std::string &path) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            const std::string child = path + "\\" + name;
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeTree(child);
-            else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA(path.c_str());
-}
-
 void listFiles(const std::string &root, const std::string &relative,
                std::vector<std::string> *out) {
     WIN32_FIND_DATAA data;
@@ -121,6 +100,28 @@ INPUT mouseInput(int x, int y, DWORD flags) {
 
 } // namespace
 
+void removeTree(const std::string &path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileA(path.c_str());
+        return;
+    }
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = data.cFileName;
+            if (name != "." && name != "..")
+                removeTree(path + "\\" + name);
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
 const std::string &jotwellExe() {
     if (g_jotwellExe.empty()) {
         const char *line = GetCommandLineA();
@@ -174,8 +175,9 @@ TempFolder::~TempFolder() {
 
 std::string iniText(int hotkey, bool imeOn, const char *folder) {
     char text[1024];
-    std::snprintf(text, sizeof text, "[ホットキー]\r\n表示の切り替え=%d\r\n[quillomat]\r\n日本語入力=%d\r\n",
-                  hotkey, imeOn ? 1 : 0);
+    std::snprintf(text, sizeof text,
+                  "[ホットキー]\r\n表示の切り替え=%d\r\n[quillomat]\r\n日本語入力=%d\r\n", hotkey,
+                  imeOn ? 1 : 0);
     std::string s = text;
     if (folder)
         s += std::string("文書保存フォルダ=") + folder + "\r\n";
@@ -292,10 +294,9 @@ std::vector<HWND> JotwellProcess::visibleWindows() const {
 std::vector<std::string> JotwellProcess::notes() const {
     std::vector<std::string> files;
     listFiles(folder(), "", &files);
-    files.erase(std::remove_if(files.begin(), files.end(),
-                               [](const std::string &f) {
-                                   return f == "jotwell.exe" || f == "jotwell.ini";
-                               }),
+    files.erase(std::remove_if(
+                    files.begin(), files.end(),
+                    [](const std::string &f) { return f == "jotwell.exe" || f == "jotwell.ini"; }),
                 files.end());
     std::sort(files.begin(), files.end());
     return files;
@@ -586,8 +587,8 @@ void registerFakeClasses() {
 
 void createNotify(FakeTray::State *state) {
     if (!state->notify)
-        state->notify = CreateWindowExA(0, "TrayNotifyWnd", "", WS_CHILD, 0, 0, 10, 10,
-                                        state->tray, nullptr, GetModuleHandleA(nullptr), nullptr);
+        state->notify = CreateWindowExA(0, "TrayNotifyWnd", "", WS_CHILD, 0, 0, 10, 10, state->tray,
+                                        nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
 void fakeTrayThread(FakeTray::State *state) {
@@ -595,8 +596,8 @@ void fakeTrayThread(FakeTray::State *state) {
     MSG msg;
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE); // make the thread's queue
     // Topmost and created last, so it is the first "Shell_TrayWnd" found.
-    HWND tray = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "Shell_TrayWnd", "", WS_POPUP,
-                                0, 0, 1, 1, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND tray = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "Shell_TrayWnd", "", WS_POPUP, 0,
+                                0, 1, 1, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     SetWindowLongPtrA(tray, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
     state->tray = tray;
     if (state->withNotifyWindow)

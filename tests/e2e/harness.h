@@ -20,9 +20,12 @@ std::string screenshotFolder();
 // Polls until the condition holds or the time is up; true when it held.
 bool waitUntil(const std::function<bool()> &condition, DWORD timeoutMs = 5000);
 
+// Removes a file, or a folder with everything in it (read-only ones too).
+void removeTree(const std::string &path);
+
 // A fresh folder under %TEMP%, removed with everything in it at the end.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder &) = delete;
@@ -34,7 +37,7 @@ public:
         return path_ + "\\" + name;
     }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -43,7 +46,7 @@ std::string iniText(int hotkey, bool imeOn, const char *folder /* null: key abse
 
 // One jotwell.exe, copied into a fresh folder (so its INI and notes land there).
 class JotwellProcess {
-public:
+  public:
     JotwellProcess();
     // Ends the process if it still runs (Quit, then termination) and closes
     // every window it left; the folder goes with the TempFolder.
@@ -99,7 +102,7 @@ public:
     // leaving out the executable and its INI file.
     std::vector<std::string> notes() const;
 
-private:
+  private:
     TempFolder folder_;
     HANDLE process_ = nullptr;
     DWORD pid_ = 0;
@@ -151,15 +154,15 @@ std::vector<MenuBand> scanMenuItems(HWND menuWindow);
 // "TrayNotifyWnd" child, both with empty titles, on a thread of its own. It
 // answers the icon messages that Shell_NotifyIcon sends and counts them.
 class FakeTray {
-public:
+  public:
     // Refuses the first refuseAdds NIM_ADD requests.
     explicit FakeTray(int refuseAdds = 0, bool withNotifyWindow = true);
     ~FakeTray();
     FakeTray(const FakeTray &) = delete;
     FakeTray &operator=(const FakeTray &) = delete;
-    int adds() const;      // NIM_ADD requests seen (accepted or not)
-    int deletes() const;   // NIM_DELETE requests seen
-    int refused() const;   // NIM_ADD requests refused
+    int adds() const;    // NIM_ADD requests seen (accepted or not)
+    int deletes() const; // NIM_DELETE requests seen
+    int refused() const; // NIM_ADD requests refused
     void setRefuseAdds(int count);
     // The notification area goes away (the shell ended) or comes back.
     void destroyNotifyWindow();
@@ -168,7 +171,7 @@ public:
 
     struct State; // shared with the tray's own thread
 
-private:
+  private:
     State *state_;
 };
 

@@ -159,9 +159,10 @@ TEST(Spine, HotkeyFromTheIniOpensTheEditor) {
         JotwellProcess app;
         app.writeIni(iniText(c.hotkey, false, ""));
         ASSERT_TRUE(app.start()) << c.name;
-        if (c.opens)
+        if (c.opens) {
             ASSERT_TRUE(drive::ctrlAltJTaken(5000))
                 << c.name << ": the hotkey was never registered";
+        }
         pressKeys({VK_CONTROL, VK_MENU, 'J'});
         EXPECT_EQ(editorOpens(app, c.opens ? 3000 : 1000), c.opens) << c.name;
         closeEditorEmpty(app);

@@ -9,63 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/harness.h"
+
 namespace notetest {
 
-// Removes a file, or a folder with everything in it.
-inline void removeTree(const std::string &path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return;
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileA(path.c_str());
-        return;
-    }
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            removeTree(path + "\\" + name);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
-}
-
-class TempFolder {
-  public:
-    TempFolder() {
-        char base[MAX_PATH];
-        GetTempPathA(sizeof base, base);
-        static unsigned counter = 0;
-        for (;;) {
-            char name[MAX_PATH];
-            std::snprintf(name, sizeof name, "%snotetest-%lu-%u", base, GetCurrentProcessId(),
-                          ++counter);
-            if (CreateDirectoryA(name, nullptr)) {
-                path_ = name;
-                return;
-            }
-        }
-    }
-    ~TempFolder() {
-        removeTree(path_);
-    }
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-    const std::string &path() const {
-        return path_;
-    }
-    std::string operator/(const std::string &name) const {
-        return path_ + "\\" + name;
-    }
-
-  private:
-    std::string path_;
-};
+// The harness's folder of the test's own, removed with everything in it.
+using e2e::removeTree;
+using e2e::TempFolder;
 
 // The whole file, or "<missing>" when it cannot be opened.
 inline std::string readFile(const std::string &path) {
@@ -113,13 +63,7 @@ inline std::vector<std::string> listTree(const std::string &root, const std::str
 }
 
 inline std::string hex(const std::string &bytes) {
-    std::string out;
-    char b[4];
-    for (unsigned char c : bytes) {
-        std::snprintf(b, sizeof b, "%02X ", c);
-        out += b;
-    }
-    return out;
+    return e2e::hexBytes(bytes);
 }
 
 } // namespace notetest

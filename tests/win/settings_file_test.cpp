@@ -5,22 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/e2e/harness.h"
+
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
-
-std::string hex(const std::string &bytes) {
-    std::string out;
-    char b[4];
-    for (unsigned char c : bytes) {
-        std::snprintf(b, sizeof b, "%02X ", c);
-        out += b;
-    }
-    return out;
-}
 
 std::string ownFolder() {
     char path[MAX_PATH * 2] = "";
@@ -36,40 +28,11 @@ std::string asciiLower(std::string text) {
     return text;
 }
 
-std::string readFile(const std::string &path) {
-    std::string bytes;
-    if (FILE *file = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-            bytes.append(buffer, n);
-        std::fclose(file);
-    }
-    return bytes;
-}
-
 void writeFile(const std::string &path, const std::string &bytes) {
     FILE *file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr) << path;
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
-}
-
-void removeTree(const std::string &path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeTree(path + "\\" + name);
-            else
-                DeleteFileA((path + "\\" + name).c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
 }
 
 // What the probe printed: path, found, hotkey, ime, folder.
@@ -84,7 +47,7 @@ class Probe {
         GetTempPathA(sizeof temp, temp);
         root_ = std::string(temp) + "jotwell-ini-" + std::to_string(GetCurrentProcessId()) + "-" +
                 std::to_string(counter_++);
-        removeTree(root_);
+        e2e::removeTree(root_);
         CreateDirectoryA(root_.c_str(), nullptr);
         dir_ = folder.empty() ? root_ : root_ + "\\" + folder;
         CreateDirectoryA(dir_.c_str(), nullptr);
@@ -92,7 +55,7 @@ class Probe {
         copied_ = CopyFileA((ownFolder() + "\\ini_probe.exe").c_str(), exe_.c_str(), FALSE) != 0;
     }
     ~Probe() {
-        removeTree(root_);
+        e2e::removeTree(root_);
     }
     Probe(const Probe &) = delete;
     Probe &operator=(const Probe &) = delete;
@@ -229,7 +192,7 @@ TEST(SettingsFile, EachKeyReadsAsTheTableSays) {
         EXPECT_EQ(r.at("hotkey"), c.hotkey) << c.name;
         EXPECT_EQ(r.at("ime"), c.ime) << c.name;
         const std::string folder = c.folder == "<dir>" ? probe.dir() : c.folder;
-        EXPECT_EQ(hex(r.at("folder")), hex(folder)) << c.name;
+        EXPECT_EQ(e2e::hexBytes(r.at("folder")), e2e::hexBytes(folder)) << c.name;
     }
 }
 
@@ -252,9 +215,11 @@ TEST(SettingsFile, PathIsTheExecutablesWithIniLowerCased) {
         writeFile(expected, iniFile("77", nullptr, nullptr));
         const Report r = probe.run();
         ASSERT_EQ(r.count("path"), 1u) << c.name << ": the probe did not run";
-        EXPECT_EQ(hex(r.at("path")), hex(expected)) << c.name;
+        EXPECT_EQ(e2e::hexBytes(r.at("path")), e2e::hexBytes(expected)) << c.name;
         EXPECT_EQ(r.at("hotkey"), "77") << c.name;
-        EXPECT_EQ(hex(r.at("folder")), hex(probe.root() + "\\" + c.defaultFolderTail)) << c.name;
+        EXPECT_EQ(e2e::hexBytes(r.at("folder")),
+                  e2e::hexBytes(probe.root() + "\\" + c.defaultFolderTail))
+            << c.name;
     }
 }
 
@@ -263,7 +228,7 @@ TEST(SettingsFile, SaveWritesAllThreeKeysInOrderAndAgainTheSame) {
     ASSERT_TRUE(probe.copied());
     const std::string ini = probe.dir() + "\\memo.ini";
     ASSERT_EQ(probe.run(true).count("path"), 1u) << "the probe did not run";
-    const std::string first = readFile(ini);
+    const std::string first = e2e::readFileBytes(ini);
     const std::vector<std::string> expected = {
         "[ホットキー]",
         "表示の切り替え=0",
@@ -273,7 +238,8 @@ TEST(SettingsFile, SaveWritesAllThreeKeysInOrderAndAgainTheSame) {
     };
     EXPECT_EQ(lines(first), expected);
     probe.run(true);
-    EXPECT_EQ(hex(readFile(ini)), hex(first)) << "a second save changes nothing";
+    EXPECT_EQ(e2e::hexBytes(e2e::readFileBytes(ini)), e2e::hexBytes(first))
+        << "a second save changes nothing";
 }
 
 TEST(SettingsFile, SaveWritesBackWhatWasReadNormalised) {
@@ -300,8 +266,9 @@ TEST(SettingsFile, SaveWritesBackWhatWasReadNormalised) {
         EXPECT_STREQ(value, c.savedIme) << c.name;
         GetPrivateProfileStringA("quillomat", "文書保存フォルダ", "?", value, sizeof value,
                                  ini.c_str());
-        EXPECT_EQ(hex(value), hex(c.savedFolder)) << c.name;
-        EXPECT_EQ(readFile(ini).rfind("; kept\r\n", 0), 0u) << c.name << ": comment survives";
+        EXPECT_EQ(e2e::hexBytes(value), e2e::hexBytes(c.savedFolder)) << c.name;
+        EXPECT_EQ(e2e::readFileBytes(ini).rfind("; kept\r\n", 0), 0u)
+            << c.name << ": comment survives";
     }
 }
 
