@@ -39,31 +39,13 @@ HINSTANCE moduleInstance() {
     return GetModuleHandleA(nullptr);
 }
 
-constexpr DWORD kDialogStyle = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_CONTEXTHELP |
-                               DS_MODALFRAME | DS_SETFONT | DS_SYSMODAL;
-constexpr DWORD kLineStyle = WS_CHILD | WS_VISIBLE;
-static_assert(kDialogStyle == 0x90C820C2, "About box style");
-static_assert((kLineStyle | SS_ICON) == 0x50000003, "icon style");
-static_assert((kLineStyle | WS_GROUP | BS_DEFPUSHBUTTON) == 0x50020001, "OK button style");
-
-// Caller frees the result with FreeDialogTemplate. The lines start 1 unit wide
-// and the OK button outside the dialog: the auto-size step puts both right.
-void *buildAboutTemplate() {
-    static constexpr char16_t kEmpty[] = u"";
-    static constexpr std::uintptr_t kButtonClass = 0x0080, kStaticClass = 0x0082;
-    const std::uintptr_t empty = dialogString(kEmpty);
-    const DialogSpec header = {kDialogStyle, 0, 5, 0, 0, 38, 56, 0, kEmpty, 0, u"ＭＳ Ｐゴシック", 9};
-    const DialogItemSpec items[] = {
-        {kStaticClass, empty, kLineStyle | SS_ICON, 0, 7, 7, 20, 21, IDC_ABOUT_ICON},
-        {kStaticClass, empty, kLineStyle, 0, 30, 7, 1, 8, IDC_ABOUT_NAME},
-        {kStaticClass, empty, kLineStyle, 0, 30, 16, 1, 8, IDC_ABOUT_LINK},
-        {kStaticClass, empty, kLineStyle, 0, 30, 25, 1, 8, IDC_ABOUT_RESOURCES},
-        {kButtonClass, dialogString(u"OK"), kLineStyle | WS_GROUP | BS_DEFPUSHBUTTON, 0, 45, 35, 45,
-         14, IDOK},
-    };
-    static_assert(sizeof items / sizeof items[0] == 5, "itemCount");
-    return BuildDialogTemplate(header, items);
-}
+// The template's numbers are written out where it is built, without windows.h.
+static_assert(kAboutDialogStyle == (WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU |
+                                    DS_CONTEXTHELP | DS_MODALFRAME | DS_SETFONT | DS_SYSMODAL),
+              "About box style");
+static_assert(kAboutLineStyle == (WS_CHILD | WS_VISIBLE) && kAboutIconStyle == SS_ICON &&
+                  kAboutButtonStyle == (WS_GROUP | BS_DEFPUSHBUTTON) && kAboutOkId == IDOK,
+              "About box controls");
 
 struct VersionBlock {
     void *data; // freed with free()

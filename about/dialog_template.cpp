@@ -141,9 +141,10 @@ void emitItem(Emitter &emitter, const DialogItemSpec &item) {
     emitAlignment(emitter);
 }
 
-} // namespace
-
-std::size_t EmitDialogTemplate(const DialogSpec &header, const DialogItemSpec *items,
+// With a null buffer it only measures; otherwise it writes each piece that ends within
+// capacity bytes and skips, whole, any piece that does not. Returns the final position
+// in 16-bit words.
+std::size_t emitDialogTemplate(const DialogSpec &header, const DialogItemSpec *items,
                                std::uint16_t *buffer, std::size_t capacity) {
     Emitter emitter = {buffer, capacity, 0};
     emitHeader(emitter, header);
@@ -152,16 +153,16 @@ std::size_t EmitDialogTemplate(const DialogSpec &header, const DialogItemSpec *i
     return emitter.position;
 }
 
-void *BuildDialogTemplate(const DialogSpec &header, const DialogItemSpec *items, std::size_t *size) {
-    const std::size_t bytes = EmitDialogTemplate(header, items, nullptr, 0) * 2;
+} // namespace
+
+void *BuildDialogTemplate(const DialogSpec &header, const DialogItemSpec *items) {
+    const std::size_t bytes = emitDialogTemplate(header, items, nullptr, 0) * 2;
     // malloc's alignment (at least 4) keeps the even word positions DWORD-aligned.
     auto *block = static_cast<std::uint16_t *>(std::malloc(bytes));
     if (!block)
         return nullptr;
     // Both passes emit the same pieces, so every word of the block gets written.
-    EmitDialogTemplate(header, items, block, bytes);
-    if (size)
-        *size = bytes;
+    emitDialogTemplate(header, items, block, bytes);
     return block;
 }
 

@@ -34,16 +34,8 @@ struct DialogItemSpec {
 };
 
 // Caller frees the result with FreeDialogTemplate. Null when the block cannot be
-// allocated. items has header.itemCount entries; size, when not null, gets the block's
-// size in bytes.
-void *BuildDialogTemplate(const DialogSpec &header, const DialogItemSpec *items,
-                          std::size_t *size = nullptr);
+// allocated. items has header.itemCount entries.
+void *BuildDialogTemplate(const DialogSpec &header, const DialogItemSpec *items);
 
 // Always true.
 bool FreeDialogTemplate(void *dialogTemplate);
-
-// The emission behind BuildDialogTemplate, exposed for tests. With a null buffer it only
-// measures; otherwise it writes each piece that ends within capacity bytes and skips,
-// whole, any piece that does not. Returns the final position in 16-bit words.
-std::size_t EmitDialogTemplate(const DialogSpec &header, const DialogItemSpec *items,
-                               std::uint16_t *buffer, std::size_t capacity);

@@ -38,21 +38,7 @@ constexpr CursorPlane makeXorPlane() {
     return plane;
 }
 
-bool bitAt(const CursorPlane &plane, int x, int y) {
-    const std::uint8_t byte =
-        plane[static_cast<std::size_t>(y) * kHandCursorRowBytes + static_cast<std::size_t>(x) / 8];
-    return (byte >> (7 - x % 8)) & 1;
-}
-
 } // namespace
 
 const CursorPlane kHandCursorAnd = makeAndPlane();
 const CursorPlane kHandCursorXor = makeXorPlane();
-
-CursorPixel cursorPixel(const CursorPlane &andPlane, const CursorPlane &xorPlane, int x, int y) {
-    const bool screenKept = bitAt(andPlane, x, y);
-    const bool flipped = bitAt(xorPlane, x, y);
-    if (screenKept)
-        return flipped ? CursorPixel::Inverted : CursorPixel::Transparent;
-    return flipped ? CursorPixel::White : CursorPixel::Black;
-}

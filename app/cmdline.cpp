@@ -107,7 +107,7 @@ std::size_t blockBytes(const Walk &walk) {
 
 } // namespace
 
-char **SplitCommandLine(const char *commandLine, int *argc, std::size_t *blockSize) {
+char **SplitCommandLine(const char *commandLine, int *argc) {
     Walk measure = {nullptr, nullptr, 0, 0};
     walkCommandLine(measure, commandLine);
     const std::size_t size = blockBytes(measure);
@@ -120,8 +120,6 @@ char **SplitCommandLine(const char *commandLine, int *argc, std::size_t *blockSi
     walkCommandLine(fill, commandLine);
 
     *argc = fill.argc;
-    if (blockSize)
-        *blockSize = size;
     return slots;
 }
 

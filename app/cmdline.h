@@ -9,9 +9,8 @@
 
 // Caller frees the result with free(): one block of *argc + 1 pointer slots (the last
 // null) followed by the arguments' strings. Null when the block cannot be allocated.
-// Argument 0 is the program name and is always present, possibly empty. blockSize, when
-// not null, receives the block's size in bytes.
-char **SplitCommandLine(const char *commandLine, int *argc, std::size_t *blockSize = nullptr);
+// Argument 0 is the program name and is always present, possibly empty.
+char **SplitCommandLine(const char *commandLine, int *argc);
 
 // Size of the buffer traceFormat fills.
 constexpr std::size_t kTraceBufferSize = 1024;

@@ -4,9 +4,9 @@
 // the same figures, with a description of the machine, as CSV.
 //
 //   bench [--reps N] [--idle-seconds S] [--cycles C] [--csv PATH] [--win32 PATH]
-//         [--jotwell=PATH]
+//   bench --soak N      instead: the soak (N mixed notes, then N / 10 short ones)
 //
-// It drives the jotwell.exe beside it, or the one --jotwell= names. --win32
+// It drives the jotwell.exe beside it. --win32
 // names the i686 jotwell.exe for the size row (only measured, never run).
 // Paths may be given in Windows or in Unix form. The exit code is 1 when a
 // measurement could not be made (the program did not answer), never because a
@@ -29,14 +29,12 @@
 
 #include "res/resource.h"
 #include "support/sjis.h"
-#include "tests/e2e/harness.h"
+#include "tests/harness.h"
 
-using namespace e2e;
+using namespace th;
 
 namespace {
 
-// Ctrl+Alt+J as the hotkey control stores it: HOTKEYF_CONTROL | HOTKEYF_ALT, then the key.
-constexpr int kCtrlAltJ = (0x02 | 0x04) << 8 | 'J';
 constexpr double kFrameMs = 1000.0 / 60.0;
 constexpr double kTimeoutMs = 15000;
 // A user does not press the next key within milliseconds of the last window
@@ -48,6 +46,7 @@ struct Options {
     int reps = 50;
     int idleSeconds = 60;
     int cycles = 200;
+    int soak = 0; // --soak N: the soak instead of the timings
     std::string csv;
     std::string win32Exe;
 };
@@ -139,6 +138,12 @@ Stats statsOf(std::vector<double> samples) {
     return s;
 }
 
+std::string className(HWND window) {
+    char name[256] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
 // The thread's active window, when it is the foreground window, is visible and
 // holds the focus where focusOk says it belongs.
 HWND activeWithFocus(DWORD thread, const std::function<bool(HWND active, HWND focus)> &focusOk) {
@@ -182,7 +187,7 @@ class NoteFinder {
             bool found = false;
             do {
                 const std::string path = day + "\\" + data.cFileName;
-                if (seen_.count(path) || readFileBytes(path) != text)
+                if (seen_.count(path) || readFile(path) != text)
                     continue;
                 seen_.insert(path);
                 found = true;
@@ -212,8 +217,8 @@ class NoteFinder {
 //   save: SendInput of Esc -> the editor is gone and the note file holds the
 //         text. The editor writes the file before it destroys itself, so the
 //         file is looked for once the window has gone.
-bool noteCycle(const JotwellProcess &app, DWORD thread, NoteFinder &notes, int index,
-               double *openMs, double *saveMs) {
+bool noteCycle(const Jotwell &app, DWORD thread, NoteFinder &notes, int index, double *openMs,
+               double *saveMs) {
     if (app.editor())
         return failed("an editor was open before the hotkey");
     HWND editor = nullptr;
@@ -232,7 +237,7 @@ bool noteCycle(const JotwellProcess &app, DWORD thread, NoteFinder &notes, int i
     Sleep(kSettleMs);
 
     const double escaped = nowMs();
-    pressKey(VK_ESCAPE);
+    pressKeys({VK_ESCAPE});
     const double gone = pollUntil([&] { return !IsWindow(editor); });
     if (gone < 0)
         return failed("Esc did not close the editor");
@@ -248,22 +253,22 @@ bool noteCycle(const JotwellProcess &app, DWORD thread, NoteFinder &notes, int i
 // creation is over (tray icon accepted, hotkey registered, loop waiting for
 // input). The window is visible to others from the start of its creation, so
 // the process must also have gone input-idle.
-bool startOnce(const JotwellProcess &app, double *ms) {
+bool startOnce(const Jotwell &app, double *ms) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    std::string commandLine = "\"" + app.exePath() + "\"";
+    const std::string exe = app.folder / "jotwell.exe";
+    std::string commandLine = "\"" + exe + "\"";
     const double created = nowMs();
-    if (!CreateProcessA(app.exePath().c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        app.folder().c_str(), &startup, &info))
+    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        app.folder.path.c_str(), &startup, &info))
         return failed("jotwell.exe could not be started (error %lu)", GetLastError());
     CloseHandle(info.hThread);
     HWND mainWindow = nullptr;
     // By class only: asking for the title would send the window a message in
     // the middle of its creation.
-    double ready = pollUntil([&] {
-        return (mainWindow = findWindowOfProcess(info.dwProcessId, "quillomat")) != nullptr;
-    });
+    double ready = pollUntil(
+        [&] { return (mainWindow = findWindow(info.dwProcessId, "quillomat")) != nullptr; });
     if (ready >= 0)
         ready = WaitForInputIdle(info.hProcess, static_cast<DWORD>(kTimeoutMs)) == 0 ? nowMs() : -1;
     if (mainWindow)
@@ -324,7 +329,7 @@ unsigned long hostProcessId(const std::string &commandLinePart) {
         const unsigned long pid = std::strtoul(data.cFileName, &end, 10);
         if (pid == 0 || *end != '\0')
             continue;
-        std::string line = readFileBytes(format("Z:\\proc\\%lu\\cmdline", pid));
+        std::string line = readFile(format("Z:\\proc\\%lu\\cmdline", pid));
         std::replace(line.begin(), line.end(), '\0', ' ');
         if (line.empty())
             continue;
@@ -358,8 +363,7 @@ CpuReading cpuTime(DWORD pid, unsigned long hostPid) {
             do {
                 if (data.cFileName[0] == '.')
                     continue;
-                const std::string stat =
-                    readFileBytes(tasks + "\\" + data.cFileName + "\\schedstat");
+                const std::string stat = readFile(tasks + "\\" + data.cFileName + "\\schedstat");
                 unsigned long long onCpu = 0;
                 if (std::sscanf(stat.c_str(), "%llu", &onCpu) == 1) {
                     ns += onCpu;
@@ -553,7 +557,7 @@ std::string registryText(HKEY root, const char *key, const char *name) {
 }
 
 std::string loadAverage() {
-    std::string text = readFileBytes("Z:\\proc\\loadavg");
+    std::string text = readFile("Z:\\proc\\loadavg");
     const size_t cut = text.find(' ', text.find(' ', text.find(' ') + 1) + 1);
     return cut == std::string::npos ? "" : text.substr(0, cut);
 }
@@ -611,15 +615,13 @@ void describeMachine() {
 bool parseOptions(int argc, char **argv, Options *options) {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
-        // Read by the harness: the jotwell.exe to drive instead of the one beside this program.
-        if (name.rfind("--jotwell=", 0) == 0)
-            continue;
         if (i + 1 >= argc)
             return failed("%s needs a value", name.c_str());
         const char *value = argv[++i];
         int *number = name == "--reps"           ? &options->reps
                       : name == "--idle-seconds" ? &options->idleSeconds
                       : name == "--cycles"       ? &options->cycles
+                      : name == "--soak"         ? &options->soak
                                                  : nullptr;
         if (number) {
             char *end = nullptr;
@@ -633,7 +635,7 @@ bool parseOptions(int argc, char **argv, Options *options) {
             options->win32Exe = windowsPath(value);
         } else {
             return failed("unknown option %s (options: --reps N --idle-seconds S --cycles C "
-                          "--csv PATH --win32 PATH)",
+                          "--csv PATH --win32 PATH --soak N)",
                           name.c_str());
         }
     }
@@ -728,8 +730,7 @@ struct Samples {
 
 bool measureStartAndPeer(const Options &options, Samples *samples) {
     // One folder for every start, as a user starts the one installed copy.
-    JotwellProcess app;
-    app.writeIni(iniText(kCtrlAltJ, true, nullptr));
+    Jotwell app(iniText(kCtrlAltJ));
     // Interleaved, so that both see the same moments of a noisy machine.
     for (int i = 0; i < options.reps; ++i) {
         double start = 0, peer = 0;
@@ -751,12 +752,12 @@ struct Resident {
 };
 
 bool measureResident(const Options &options, Samples *samples, Resident *resident) {
-    JotwellProcess app;
-    const std::string notesFolder = app.folder() + "\\notes";
-    app.writeIni(iniText(kCtrlAltJ, true, notesFolder.c_str()));
+    Jotwell app;
+    const std::string notesFolder = app.folder / "notes";
+    writeFile(app.folder / "jotwell.ini", iniText(kCtrlAltJ, notesFolder.c_str()));
     if (!app.start())
         return failed("jotwell.exe did not start");
-    const DWORD thread = GetWindowThreadProcessId(app.mainWindow(), nullptr);
+    const DWORD thread = GetWindowThreadProcessId(app.main, nullptr);
     NoteFinder notes(notesFolder);
     int index = 0;
     for (int i = 0; i < options.reps; ++i) {
@@ -769,25 +770,25 @@ bool measureResident(const Options &options, Samples *samples, Resident *residen
             progress("open and save %d/%d", i + 1, options.reps);
     }
 
-    describeProcessTimes(app.process());
+    describeProcessTimes(app.process);
     // Idle: nothing touches the program; this process sleeps.
-    const std::string folderName = app.folder().substr(app.folder().find_last_of('\\') + 1);
+    const std::string folderName = app.folder.path.substr(app.folder.path.find_last_of('\\') + 1);
     const unsigned long hostPid = hostProcessId(folderName);
     Sleep(1000);
     progress("idle for %d s", options.idleSeconds);
-    const CpuReading before = cpuTime(app.pid(), hostPid);
+    const CpuReading before = cpuTime(app.pid, hostPid);
     const double idleStart = nowMs();
     Sleep(static_cast<DWORD>(options.idleSeconds) * 1000);
-    const CpuReading after = cpuTime(app.pid(), hostPid);
+    const CpuReading after = cpuTime(app.pid, hostPid);
     const double idleMinutes = (nowMs() - idleStart) / 60000.0;
     if (before.ms < 0 || after.ms < 0)
         return failed("the CPU time of jotwell.exe could not be read");
     resident->idleCpuPerMinute = (after.ms - before.ms) / idleMinutes;
     resident->cpuMethod = after.method;
 
-    resident->memoryBefore = privateBytes(app.process());
-    resident->gdiBefore = gdiObjects(app.process());
-    resident->userBefore = userObjects(app.process(), app.pid());
+    resident->memoryBefore = privateBytes(app.process);
+    resident->gdiBefore = gdiObjects(app.process);
+    resident->userBefore = userObjects(app.process, app.pid);
     for (int i = 0; i < options.cycles; ++i) {
         double open = 0, save = 0;
         if (!noteCycle(app, thread, notes, ++index, &open, &save))
@@ -796,10 +797,11 @@ bool measureResident(const Options &options, Samples *samples, Resident *residen
             progress("cycles %d/%d", i + 1, options.cycles);
     }
     Sleep(1000);
-    resident->memoryAfter = privateBytes(app.process());
-    resident->gdiAfter = gdiObjects(app.process());
-    resident->userAfter = userObjects(app.process(), app.pid());
-    if (!app.quit())
+    resident->memoryAfter = privateBytes(app.process);
+    resident->gdiAfter = gdiObjects(app.process);
+    resident->userAfter = userObjects(app.process, app.pid);
+    PostMessageA(app.main, WM_COMMAND, IDM_QUIT, 0);
+    if (app.waitForExit() != 0)
         return failed("jotwell.exe did not quit with exit code 0");
     return true;
 }
@@ -842,9 +844,101 @@ std::vector<Row> tableOf(const Options &options, const Samples &samples, const R
     };
     rows.push_back(countRow("gdi objects", resident.gdiBefore, resident.gdiAfter));
     rows.push_back(countRow("user objects", resident.userBefore, resident.userAfter));
-    rows.push_back(sizeRow("size win64", jotwellExe()));
+    rows.push_back(sizeRow("size win64", ownFolder() + "\\jotwell.exe"));
     rows.push_back(sizeRow("size win32", options.win32Exe));
     return rows;
+}
+
+// The soak's note i: one in ten long (32 to 64 KB), three in ten a few characters, the
+// rest up to 4 KB; Japanese (with 0x5C second bytes), half-width katakana, ASCII, tabs and
+// line breaks mixed. Pasted; the short notes that follow the mixed ones are typed.
+std::string soakText(int i) {
+    static const char *const pieces[] = {"表示",   "ソフト", "メモ帳", "日本語入力", "ﾊﾝｶｸｶﾀｶﾅ",
+                                         "note",   "123",    " ",      "\t",         "\r\n",
+                                         "予定：", "①②",     "～",     "\\",         "。"};
+    std::string text = format("了%d ", i);
+    const int kind = i % 10;
+    if (kind >= 1 && kind <= 3)
+        return text;
+    std::srand(static_cast<unsigned>(i));
+    const size_t target = kind == 0 ? 32768 + std::rand() % 32000 : 1 + std::rand() % 4096;
+    for (const char *piece = pieces[0]; text.size() + std::strlen(piece) <= target;
+         piece = pieces[std::rand() % (sizeof pieces / sizeof *pieces)])
+        text += piece;
+    return text;
+}
+
+bool paste(HWND edit, const std::string &text) {
+    if (!OpenClipboard(nullptr))
+        return false;
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    std::memcpy(GlobalLock(memory), text.c_str(), text.size() + 1);
+    GlobalUnlock(memory);
+    const bool put = SetClipboardData(CF_TEXT, memory) != nullptr;
+    CloseClipboard();
+    DWORD_PTR length = 0;
+    return put && SendMessageTimeoutA(edit, WM_PASTE, 0, 0, SMTO_ABORTIFHUNG, 10000, nullptr) &&
+           pollUntil([&] {
+               return SendMessageTimeoutA(edit, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000,
+                                          &length) &&
+                      length == text.size();
+           }) >= 0;
+}
+
+std::string figures(const Jotwell &app) {
+    return format("GDI objects %ld, USER objects %ld, private bytes %lld",
+                  gdiObjects(app.process).value, userObjects(app.process, app.pid).value,
+                  privateBytes(app.process).bytes);
+}
+
+// Notes through the real editor in one run of Jotwell: the hotkey, the text, Esc; each note
+// is found on disk byte for byte. Prints the program's objects and memory as it goes.
+bool soak(int notes) {
+    Jotwell app;
+    const std::string folder = app.folder / "notes";
+    writeFile(app.folder / "jotwell.ini", iniText(kCtrlAltJ, folder.c_str()));
+    if (!app.start())
+        return failed("jotwell.exe did not start");
+    const DWORD thread = GetWindowThreadProcessId(app.main, nullptr);
+    NoteFinder finder(folder);
+    const int total = notes + std::max(1, notes / 10), step = std::max(1, total / 10);
+    const double started = nowMs();
+    long long bytes = 0;
+    std::printf("soak: before: %s\n", figures(app).c_str());
+    // The hotkey until the editor is open (or closed): Wine drops a chord now and then.
+    const auto toggle = [&](bool open) {
+        for (int tries = 0; tries < 3; ++tries) {
+            pressKeys({VK_CONTROL, VK_MENU, 'J'});
+            if (pollUntil([&] { return (app.editor() != nullptr) == open; }, 3000) >= 0)
+                return true;
+        }
+        return false;
+    };
+    for (int i = 1; i <= total; ++i) {
+        const std::string text = i <= notes ? soakText(i) : format("short %d", i);
+        if (!toggle(true))
+            return failed("note %d: the hotkey brought up no editor", i);
+        HWND edit = GetDlgItem(app.editor(), IDC_NOTE_EDIT);
+        if (i <= notes ? !paste(edit, text)
+                       : (pollUntil([&] { return editorWithFocus(thread) != nullptr; }) < 0 ||
+                          (typeText(std::wstring(text.begin(), text.end())),
+                           pollUntil([&] { return windowText(edit) == text; }) < 0)))
+            return failed("note %d: the text (%zu bytes) did not arrive", i, text.size());
+        if (!toggle(false) || pollUntil([&] { return finder.find(text); }) < 0)
+            return failed("note %d (%zu bytes) was not found on disk byte for byte", i,
+                          text.size());
+        bytes += static_cast<long long>(text.size());
+        if (i % step == 0)
+            std::printf("soak: note %d at %.0f s: %s\n", i, (nowMs() - started) / 1000,
+                        figures(app).c_str());
+        std::fflush(stdout);
+    }
+    std::printf("soak: %d notes (%d mixed, %d short; %lld bytes) in %.0f s, each found byte for "
+                "byte\n",
+                total, notes, total - notes, bytes, (nowMs() - started) / 1000);
+    PostMessageA(app.main, WM_COMMAND, IDM_QUIT, 0);
+    return app.waitForExit() == 0 || failed("jotwell.exe did not quit with exit code 0");
 }
 
 int run(int argc, char **argv) {
@@ -854,10 +948,12 @@ int run(int argc, char **argv) {
 #endif
     if (!parseOptions(argc, argv, &options))
         return 2;
-    if (!fileExistsAt(jotwellExe())) {
-        failed("%s does not exist", jotwellExe().c_str());
+    if (GetFileAttributesA((ownFolder() + "\\jotwell.exe").c_str()) == INVALID_FILE_ATTRIBUTES) {
+        failed("no jotwell.exe beside the benchmark");
         return 1;
     }
+    if (options.soak)
+        return soak(options.soak) ? 0 : 1;
     describeMachine();
     Samples samples;
     Resident resident;

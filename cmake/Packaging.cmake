@@ -55,11 +55,3 @@ set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_SOURCE_GENERATOR ZIP)
 include(CPack)
 
-# The package as a user gets it: built by CPack into a folder of its own and
-# checked file by file.
-add_test(NAME ${CMAKE_SYSTEM_PROCESSOR}.package
-         COMMAND ${CMAKE_COMMAND} -DCPACK=${CMAKE_CPACK_COMMAND}
-                 -DCONFIG=${CMAKE_BINARY_DIR}/CPackConfig.cmake
-                 -DWORK=${CMAKE_BINARY_DIR}/package-check -DNAME=${JOTWELL_PACKAGE_NAME}
-                 -DVERSION=${JOTWELL_VERSION} -DEXE=$<TARGET_FILE:jotwell>
-                 -P ${CMAKE_SOURCE_DIR}/tests/build/check_package.cmake)

@@ -1,41 +1,29 @@
 #!/usr/bin/env bash
-# Checks a built jotwell.exe without running it, so it covers the i686 build
-# that this machine cannot execute:
-#  - it imports only DLLs that ship with Windows (no mingw runtime DLLs);
-#  - its resources carry the Japanese texts (stored as UTF-16) and its code
-#    carries its narrow texts as Shift-JIS bytes.
+# Checks a built jotwell.exe without running it, so it covers the i686 build too: it is
+# small, imports only DLLs that ship with Windows, and carries its resource texts as
+# UTF-16 and its narrow texts as Shift-JIS.
+#   check_binary.sh OBJDUMP EXE ARCH
 set -u
-objdump=$1 exe=$2 arch=$3
 failures=0
-fail() { echo "FAIL ($arch): $*"; failures=$((failures + 1)); }
-
-[ -f "$exe" ] || { echo "FAIL: $exe does not exist"; exit 1; }
-
-system_dlls=" kernel32.dll user32.dll gdi32.dll shell32.dll ole32.dll comctl32.dll imm32.dll
- version.dll msvcrt.dll advapi32.dll "
-imports=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
-[ -n "$imports" ] || fail "no import table found"
-for dll in $imports; do
-    case "$system_dlls" in
-    *" $dll"[[:space:]]*) ;;
-    *) fail "imports $dll, which does not ship with Windows" ;;
+fail() { echo "FAIL ($3): $4"; failures=$((failures + 1)); }
+size=$(stat -c %s "$2") || exit 1
+[ "$size" -le 204800 ] || fail "$@" "$size bytes, more than 200 KB"
+for dll in $("$1" -p "$2" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'); do
+    case " kernel32.dll user32.dll gdi32.dll shell32.dll ole32.dll comctl32.dll imm32.dll version.dll msvcrt.dll advapi32.dll " in
+    *" $dll "*) ;;
+    *) fail "$@" "imports $dll, which does not ship with Windows" ;;
     esac
 done
-echo "$arch imports: $(echo $imports)"
-
-# Search the file for a byte sequence given as hex pairs.
-contains() { LC_ALL=C grep -q -a -P "$(printf '%s' "$1" | sed 's/\([0-9a-fA-F]\{2\}\) \?/\\x\1/g')" "$exe"; }
-
-# "終了(&Q)" in the menu resource, UTF-16LE (7D42 4E86, then ASCII).
-contains "42 7d 86 4e 28 00 26 00 51 00 29 00" || fail "menu text 終了(&Q) is not UTF-16 in the resources"
-# "ﾎﾟｯﾌﾟｱｯﾌﾟ" (half-width katakana) as UTF-16LE: FF8E FF9F FF6F.
-contains "8e ff 9f ff 6f ff" || fail "menu caption ﾎﾟｯﾌﾟｱｯﾌﾟ is not UTF-16 in the resources"
-# The version resource's "ProductName" "Jotwell".
-contains "4a 00 6f 00 74 00 77 00 65 00 6c 00 6c 00" || fail "ProductName Jotwell missing"
-
-for hex in ${JOTWELL_SJIS_LITERALS:-}; do
-    contains "${hex//_/ }" || fail "narrow literal $hex is not Shift-JIS in the code"
-done
-
-[ "$failures" -eq 0 ] && echo "$arch: binary checks passed"
+# Each text as the bytes it must have in the file.
+while read -r hex text; do
+    LC_ALL=C grep -q -a -P "$(echo "$hex" | sed 's/../\\x&/g')" "$2" || fail "$@" "$text"
+done <<'TABLE'
+427d864e28002600510029 menu item 終了(&Q) in UTF-16
+8eff9fff6fff8cff9fff71ff6fff8cff9fff menu caption ﾎﾟｯﾌﾟｱｯﾌﾟ in UTF-16
+2d8a9a5b menu item 設定 and the settings caption in UTF-16
+8765f866dd4f585bd530a930eb30c030 label 文書保存フォルダ in UTF-16
+8381838282f095db91b682c582ab82dc82b982f182c582b582bd message メモを保存できませんでした in Shift-JIS
+955c8ea682cc90d882e891d682a6 INI key 表示の切り替え in Shift-JIS (表 ends in 0x5C)
+TABLE
+[ "$failures" -eq 0 ] && echo "$3: $size bytes, imports and texts as they must be"
 exit $((failures > 0))

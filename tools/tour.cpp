@@ -1,14 +1,14 @@
-// The run command's tour where there is no display to look at: starts
-// jotwell.exe, shows that it answers (tray menu opened and closed, the editor
-// popped, a note typed and saved), prints the note and quits it.
+// The run command's tour where there is no display to look at: starts jotwell.exe,
+// shows that it answers (tray menu opened and closed, the editor popped, a note typed
+// and saved), prints the note, leaves screenshots beside itself and quits Jotwell.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "res/resource.h"
-#include "tests/e2e/harness.h"
+#include "tests/harness.h"
 
-using namespace e2e;
+using namespace th;
 
 namespace {
 
@@ -20,8 +20,8 @@ int fail(const char *what) {
 // Shift-JIS to UTF-8, for the terminal.
 std::string toUtf8(const std::string &sjis) {
     std::wstring wide(sjis.size() + 1, L'\0');
-    const int n = MultiByteToWideChar(932, 0, sjis.data(), static_cast<int>(sjis.size()),
-                                      &wide[0], static_cast<int>(wide.size()));
+    const int n = MultiByteToWideChar(932, 0, sjis.data(), static_cast<int>(sjis.size()), &wide[0],
+                                      static_cast<int>(wide.size()));
     std::string out(static_cast<size_t>(n) * 4 + 1, '\0');
     const int m = WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, &out[0],
                                       static_cast<int>(out.size()), nullptr, nullptr);
@@ -48,11 +48,53 @@ std::string newestNote(const std::string &folder) {
     return newest.empty() ? "" : dayFolder + "\\" + newest;
 }
 
+// Saves the whole screen as screenshots\\NAME.bmp beside this program (the run command
+// turns it into PNG).
+bool saveScreenshot(const std::string &name) {
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void *bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool saved = false;
+    if (bitmap) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+        SelectObject(memory, old);
+        GdiFlush();
+        const DWORD stride = ((w * 3) + 3) & ~3u;
+        const DWORD imageSize = stride * h;
+        BITMAPFILEHEADER file{};
+        file.bfType = 0x4D42;
+        file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+        file.bfSize = file.bfOffBits + imageSize;
+        const std::string path = ownFolder() + "\\screenshots\\" + name + ".bmp";
+        if (FILE *f = std::fopen(path.c_str(), "wb")) {
+            saved = std::fwrite(&file, sizeof file, 1, f) == 1 &&
+                    std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, f) == 1 &&
+                    std::fwrite(bits, imageSize, 1, f) == 1;
+            saved = std::fclose(f) == 0 && saved;
+        }
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return saved;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+    CreateDirectoryA((ownFolder() + "\\screenshots").c_str(), nullptr);
     if (argc < 2)
-        return fail("usage: run_demo JOTWELL_EXE");
+        return fail("usage: tour JOTWELL_EXE");
     const std::string exe = argv[1];
     const std::string folder = exe.substr(0, exe.find_last_of('\\'));
 
@@ -65,8 +107,7 @@ int main(int argc, char **argv) {
         return fail("jotwell.exe could not be started");
     CloseHandle(info.hThread);
     HWND main = nullptr;
-    waitUntil([&] { return (main = findWindowOfProcess(info.dwProcessId, "quillomat")) != nullptr; },
-              15000);
+    waitUntil([&] { return (main = findWindow(info.dwProcessId, "quillomat")) != nullptr; }, 15000);
     if (!main)
         return fail("jotwell.exe did not come up");
     WaitForInputIdle(info.hProcess, 15000);
@@ -78,36 +119,42 @@ int main(int argc, char **argv) {
     const int trayX = 1014, trayY = 758; // the first icon of the Wine taskbar
     mouseMove(trayX, trayY);
     SendNotifyMessageA(main, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_RBUTTONUP);
-    HWND menu = waitForMenuWindow();
+    HWND menu = nullptr;
+    waitUntil([&] { return (menu = findWindow(info.dwProcessId, "#32768", IsWindowVisible)); });
     if (!menu)
         return fail("the tray menu did not open");
     Sleep(300);
     saveScreenshot("run-tray-menu");
     std::printf("run: the tray menu opened\n");
     mouseClick(300, 300);
-    waitUntil([] { return !IsWindowVisible(FindWindowA("#32768", nullptr)); });
+    waitUntil([&] { return !IsWindowVisible(menu); });
     std::printf("run: the tray menu closed without a command\n");
 
     SendNotifyMessageA(main, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_LBUTTONUP);
     HWND editor = nullptr;
     waitUntil([&] {
-        editor = findWindowOfProcess(info.dwProcessId, "JotwellPane");
+        editor = findWindow(info.dwProcessId, "JotwellPane");
         return editor && IsWindowVisible(editor);
     });
     if (!editor)
         return fail("the editor did not open");
-    typeText(L"Jotwell のメモ\nhello from the run command");
+    typeText(L"Jotwell のメモ");
+    pressKeys({VK_RETURN});
+    typeText(L"hello from the run command");
     Sleep(300);
     saveScreenshot("run-editor");
-    pressKey(VK_ESCAPE);
+    pressKeys({VK_ESCAPE});
     waitUntil([&] { return !IsWindow(editor); });
     const std::string note = newestNote(folder);
     if (note.empty())
         return fail("no note was saved");
-    const std::string bytes = readFileBytes(note);
+    const std::string bytes = readFile(note);
     std::printf("run: the note was saved as %s (%u bytes)\n", note.c_str(),
                 static_cast<unsigned>(bytes.size()));
-    std::printf("run: bytes: %s\n", hexBytes(bytes).c_str());
+    std::printf("run: bytes:");
+    for (const unsigned char byte : bytes)
+        std::printf(" %02X", byte);
+    std::printf("\n");
     std::printf("run: text (Shift-JIS shown as UTF-8):\n%s\n", toUtf8(bytes).c_str());
 
     PostMessageA(main, WM_COMMAND, IDM_QUIT, 0);

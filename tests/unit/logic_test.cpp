@@ -1,0 +1,278 @@
+// The platform-free logic as tables: Shift-JIS text and paths, placement, the command line,
+// trace lines, hotkeys, note names and the About box's template, layout and texts. Built
+// natively with the sanitizers and for Windows, where the platform's own answers are
+// oracles too. 表 is 0x95 0x5C and ソ 0x83 0x5C: their second byte is a backslash's byte.
+#include <gtest/gtest.h>
+
+#include <malloc.h>
+
+#include <cstring>
+#include <tuple>
+
+#include "about/about_layout.h"
+#include "about/about_text.h"
+#include "about/dialog_template.h"
+#include "app/cmdline.h"
+#include "app/hotkey.h"
+#include "capture/note_name.h"
+#include "settings/hotkey_name.h"
+#include "support/path.h"
+#include "support/placement.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#define malloc_usable_size _msize
+#endif
+
+static_assert(sizeof("表") == 3 && "表"[0] == '\x95' && "表"[1] == '\x5C', "CP932 literals");
+
+TEST(Sjis, BytesAndCharacters) {
+    for (int byte = 0; byte < 256; ++byte) {
+        const bool lead = (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+        EXPECT_EQ(sjisIsLead(byte), lead) << byte;
+        EXPECT_EQ(sjisIsTrail(byte), byte >= 0x40 && byte <= 0xFC && byte != 0x7F) << byte;
+#ifdef _WIN32 // the platform's own table agrees
+        EXPECT_EQ(lead, IsDBCSLeadByteEx(932, static_cast<BYTE>(byte)) != 0) << byte;
+#endif
+    }
+    const std::tuple<const char *, std::size_t, int> kinds[] = {
+        {"a表", 2, kSjisTrail}, {"a表", 1, kSjisLead}, {"表表", 2, kSjisLead},
+        {"\x81 ", 1, 0},        {"\x81\x7F", 1, 0},    {"\x95", 5, 0}};
+    for (const auto &[text, index, kind] : kinds)
+        EXPECT_EQ(sjisByteKind(text, index), kind) << text << " @" << index;
+    for (const char *text : {"ab", "表x", "", "\x81", "\x81 ", "\xB1\x81", "ソ\\"}) {
+#ifdef _WIN32
+        EXPECT_EQ(sjisNext(text), CharNextExA(932, text, 0)) << text;
+#endif
+        EXPECT_EQ(sjisNext(text) - text, !*text ? 0 : sjisIsLead(*text) && text[1] ? 2 : 1);
+    }
+    char upper[] = "ABCソDEF\x82\x41Z"; // Ａ (0x82 0x41) has an 'A' for its second byte
+    EXPECT_STREQ(sjisToLowerAscii(upper), "abcソdef\x82\x41z");
+}
+
+TEST(Path, CutsAndJoins) {
+    const std::tuple<char *(*)(char *), const char *, const char *, const char *> cuts[] = {
+        {pathCutExtension, "D:\\dir.x\\file", "D:\\dir.x\\file", ""},
+        {pathCutExtension, "D:\\dir\\a.tar.gz", "D:\\dir\\a.tar", "gz"},
+        {pathCutLastComponent, "D:\\dir\\prog.exe", "D:\\dir", "prog.exe"},
+        {pathCutLastComponent, "prog.exe", "prog.exe", "prog.exe"},
+        {pathCutLastComponent, "D:\\ソ\\表", "D:\\ソ", "表"}};
+    for (const auto &[cut, path, kept, returned] : cuts) {
+        std::string buffer = path;
+        EXPECT_STREQ(cut(&buffer[0]), returned) << path;
+        EXPECT_STREQ(buffer.c_str(), kept) << path;
+    }
+    const std::string b520(520, 'b'), c519(519, 'c');
+    const std::tuple<std::string, std::string, std::string, bool> joins[] = {
+        {"D:\\Notes", "2024-05", "D:\\Notes\\2024-05", true},
+        {"D:\\Notes\\", "2024-05", "D:\\Notes\\2024-05", true},
+        {"D:\\表", "2024-05", "D:\\表\\2024-05", true},
+        {"D:\\表", "../x", "D:\\x", true},
+        {"D:\\Notes", "./a//b/", "D:\\Notes\\a\\b\\", true},
+        {"D:", "../../x", "", false},
+        {"D:", "表\\x", "D:\\表\\x", true},
+        // Half a character ending the base would take the separator for its second byte.
+        {"D:\\x\x81", "y", "D:\\x\\y", true},
+        {b520 + "\x81 ", "x", b520 + "\\", true},
+        // Joins stop at 521 bytes, never inside a double-byte character.
+        {"D:", std::string(600, 'a'), "D:\\" + std::string(518, 'a'), true},
+        {c519, "表", c519 + "\\", true}};
+    for (const auto &[base, relative, joined, result] : joins) {
+        std::string destination(kPathBufferSize + 1, '#');
+        EXPECT_EQ(pathJoin(&destination[0], base.c_str(), relative.c_str()), result) << relative;
+        EXPECT_EQ(std::string(destination.c_str()), joined) << base << " + " << relative;
+        EXPECT_EQ(destination[kPathBufferSize], '#') << base << " + " << relative;
+    }
+}
+
+TEST(Placement, CentredOnTheCursorInsideTheWorkArea) {
+    const PlaceRect screen{0, 0, 1024, 768}, left{-1280, 0, 0, 1024}, lowered{0, 40, 1024, 768};
+    // cursor, width, height, work area, top-left corner
+    const std::tuple<PlacePoint, int, int, PlaceRect, PlacePoint> cases[] = {
+        {{500, 400}, 640, 100, screen, {180, 350}},
+        {{500, 400}, 641, 101, screen, {180, 350}}, // halves cut
+        {{1000, 400}, 640, 100, screen, {384, 350}},
+        {{10, 400}, 640, 100, screen, {0, 350}},
+        {{500, 50}, 640, 100, lowered, {180, 40}},
+        {{500, 400}, 1200, 900, screen, {0, 0}},    // too big: left and top win
+        {{-100, 500}, 640, 100, left, {-640, 450}}, // a monitor left of the primary
+        {{-1270, 5}, 640, 100, left, {-1280, 0}},
+        {{-700, 500}, 641, 100, left, {-1020, 450}}};
+    for (const auto &[cursor, width, height, area, expected] : cases) {
+        const PlacePoint p = placeCentredInArea(cursor, width, height, area);
+        EXPECT_TRUE(p.x == expected.x && p.y == expected.y)
+            << cursor.x << "," << cursor.y << " " << width << "x" << height << ": " << p.x << ","
+            << p.y;
+    }
+}
+
+using Args = std::vector<std::string>;
+
+// Splits a copy in an exactly sized block (a read past it is an overflow the sanitizers
+// see) and checks the result's layout: the slots, then the strings back to back.
+static Args split(const char *commandLine) {
+    char *exact = strdup(commandLine);
+    int argc = -1;
+    char **argv = SplitCommandLine(exact, &argc);
+    std::free(exact);
+    Args args;
+    const char *next = reinterpret_cast<const char *>(argv + argc + 1);
+    for (int i = 0; i < argc; next = argv[i++] + args.back().size() + 1) {
+        EXPECT_EQ(argv[i], next) << commandLine << ": argument " << i << " misplaced";
+        args.push_back(argv[i]);
+    }
+    EXPECT_EQ(argv[argc], nullptr) << commandLine;
+    EXPECT_LE(next, reinterpret_cast<char *>(argv) + malloc_usable_size(argv)) << commandLine;
+    std::free(argv);
+    return args;
+}
+
+TEST(SplitCommandLine, QuotingRules) {
+    const std::tuple<const char *, Args> cases[] = {
+        {"", {""}},
+        {" C:\\x.exe a", {"", "C:\\x.exe", "a"}},
+        {"\"C:\\Program Files\\memo.exe\" -x", {"C:\\Program Files\\memo.exe", "-x"}},
+        {"\"C:\\a b\\c d", {"C:\\a b\\c d"}},
+        {"C:\\x.exe\"a b\"", {"C:\\x.exe\"a", "b"}},
+        {"p a\\b a\\\\b", {"p", "a\\b", "a\\\\b"}},
+        {"p a\\\\\\\"b", {"p", "a\\\"b"}},
+        {"p a\\\\\"b c\"", {"p", "a\\b c"}},
+        {"p \"\" \"\"\"", {"p", "", "\""}},
+        {"p \"a\"\"b\"", {"p", "a\"b"}},
+        {"p \"a\"\" b\"", {"p", "a\"", "b"}},
+        {"\"C:\\表\" 表\"a b\"", {"C:\\表", "表a b"}}, // 表's 0x5C escapes nothing
+        // A lead byte standing last must not take the terminator along.
+        {"p a\x95", {"p", "a\x95"}},
+        {"\"\x95", {"\x95"}}};
+    for (const auto &[commandLine, args] : cases)
+        EXPECT_EQ(split(commandLine), args) << commandLine;
+}
+
+static int traceInto(char *buffer, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int length = traceFormat(buffer, format, args);
+    va_end(args);
+    return length;
+}
+
+TEST(TraceFormat, CutsAt1023Bytes) {
+    const std::tuple<std::size_t, int, std::string> cases[] = {
+        {1012, 1023, "argv[12]=" + std::string(1012, 'a') + "\r\n"},
+        {2000, -1, "argv[12]=" + std::string(1014, 'a')}};
+    for (const auto &[length, result, text] : cases) {
+        char *buffer = static_cast<char *>(std::malloc(kTraceBufferSize)); // exactly its size
+        EXPECT_EQ(traceInto(buffer, "argv[%2d]=%s\r\n", 12, std::string(length, 'a').c_str()),
+                  result);
+        EXPECT_EQ(std::string(buffer), text) << length;
+        std::free(buffer);
+    }
+}
+
+TEST(Hotkey, RegistrationAndName) {
+    constexpr std::uint32_t kShift = 0x100, kCtrl = 0x200, kAlt = 0x400, kExt = 0x800;
+    // The control's word to RegisterHotKey's modifiers (Alt 1, Ctrl 2, Shift 4) and key.
+    const std::tuple<std::uint32_t, unsigned, unsigned> keys[] = {
+        {0, 0, 0},
+        {kShift | 'A', 4, 'A'},
+        {kCtrl | 'A', 2, 'A'},
+        {kAlt | 'A', 1, 'A'},
+        {kCtrl | kShift | 0x70, 6, 0x70},
+        {kCtrl | kAlt | 'J', 3, 'J'},
+        {kAlt | kShift | 'A', 5, 'A'},
+        {kExt | 0x2E, 0, 0x2E},
+        {0xFFF, 7, 0xFF},
+        {0x10000 | kAlt | 'A', 1, 'A'},
+        {0xFFFFFFFB, 7, 0xFB}}; // -5 from a hand-edited file
+    for (const auto &[value, modifiers, key] : keys) {
+        EXPECT_EQ(hotkeyRegistration(value).modifiers, modifiers) << std::hex << value;
+        EXPECT_EQ(hotkeyRegistration(value).virtualKey, key) << std::hex << value;
+    }
+    std::string longName; // 90 bytes of double-byte characters
+    for (int i = 0; i < 45; ++i)
+        longName += "変";
+    // hotkey, the platform's key name, the name, whether the platform's name is needed
+    const std::tuple<std::uint32_t, const char *, std::string, bool> names[] = {
+        {kAlt | kShift | kCtrl | 'A', nullptr, "Ctrl + Shift + Alt + A", false},
+        {kAlt | 0x88, "F25?", "Alt + F25?", true},
+        {kExt | kCtrl | kAlt | 0x2E, "Delete", "Ctrl + Alt + Delete", true},
+        {kCtrl | 0xBA, "", "Ctrl + 0xBA", true},
+        {0, nullptr, "なし", false},
+        // 89 bytes would fit, but the 89th is the first half of a character.
+        {kAlt | 0xBA, longName.c_str(), "Alt + " + longName.substr(0, 88), true}};
+    for (const auto &[hotkey, keyName, expected, needsKeyName] : names) {
+        char name[kHotkeyNameSize];
+        hotkeyName(hotkey, keyName, name);
+        EXPECT_EQ(name, expected);
+        EXPECT_EQ(hotkeyNeedsKeyName(hotkey), needsKeyName) << expected;
+    }
+}
+
+TEST(NoteName, ZeroPaddedFromTheClock) {
+    // time, sequence, "month\day\file temporary"; out of range, no names
+    const std::tuple<NoteTime, int, std::string> cases[] = {
+        {{2024, 5, 7, 9, 5, 2}, 1, "2024-05\\07\\090502.txt ~090502.tmp"},
+        {{2024, 1, 1, 0, 1, 0}, 2, "2024-01\\01\\000100_2.txt ~000100_2.tmp"},
+        {{2000, 2, 29, 23, 59, 59}, 999, "2000-02\\29\\235959_999.txt ~235959_999.tmp"},
+        {{999, 10, 10, 10, 10, 10}, 10, "0999-10\\10\\101010_10.txt ~101010_10.tmp"},
+        {{99999, 12, 31, 0, 0, 0}, 1, "99999-12\\31\\000000.txt ~000000.tmp"},
+        {{2024, 5, 7, 9, 5, 2}, 1000, "2024-05\\07\\ "},
+        {{0, 5, 7, 9, 5, 2}, 1, "\\\\ "},
+        {{2024, 4, 31, 9, 5, 2}, 1, "\\\\ "},
+        {{1900, 2, 29, 9, 5, 2}, 1, "\\\\ "},
+        {{2024, 5, 7, 24, 5, 2}, 1, "\\\\ "},
+        {{2024, 5, 7, 9, 60, -1}, 1, "\\\\ "}};
+    for (const auto &[time, sequence, expected] : cases) {
+        char month[kNoteNameSize], day[kNoteNameSize], file[kNoteNameSize], temp[kNoteNameSize];
+        const bool named = noteMonthFolderName(time, month) & noteDayFolderName(time, day) &
+                           noteFileName(time, sequence, file) &
+                           noteTemporaryFileName(time, sequence, temp);
+        EXPECT_EQ(std::string(month) + "\\" + day + "\\" + file + " " + temp, expected);
+        EXPECT_EQ(named, expected.find(".txt") != std::string::npos) << expected;
+    }
+    int days[2] = {};
+    for (int month = 1; month <= 12; ++month)
+        for (int day = 1; day <= 32; ++day)
+            for (int year : {2023, 2024})
+                days[year - 2023] += noteTimeIsValid({year, month, day, 12, 0, 0});
+    EXPECT_TRUE(days[0] == 365 && days[1] == 366) << days[0] << " " << days[1];
+}
+
+TEST(About, TheTemplateWordForWord) {
+    using W = std::vector<std::uint16_t>;
+    // DLGTEMPLATE: style, extended style, 5 items, x 0, y 0, 38 x 56; no menu, the default
+    // class, empty title; 9 point "ＭＳ Ｐゴシック". Then DLGITEMTEMPLATEs: style, extended
+    // style, x, y, cx, cy, id; class ordinal, text, no creation data; each on a DWORD.
+    W expected = {0x20C2, 0x90C8, 0,      0,      5,      0,      0,      38,     56,     0, 0, 0,
+                  9,      0xFF2D, 0xFF33, 0x0020, 0xFF30, 0x30B4, 0x30B7, 0x30C3, 0x30AF, 0};
+    for (const W &item : {W{0x0003, 0x5000, 0, 0, 7, 7, 20, 21, 100, 0xFFFF, 0x82, 0, 0, 0},
+                          W{0x0000, 0x5000, 0, 0, 30, 7, 1, 8, 101, 0xFFFF, 0x82, 0, 0, 0},
+                          W{0x0000, 0x5000, 0, 0, 30, 16, 1, 8, 102, 0xFFFF, 0x82, 0, 0, 0},
+                          W{0x0000, 0x5000, 0, 0, 30, 25, 1, 8, 103, 0xFFFF, 0x82, 0, 0, 0},
+                          W{1, 0x5002, 0, 0, 45, 35, 45, 14, 1, 0xFFFF, 0x80, 'O', 'K', 0, 0, 0}})
+        expected.insert(expected.end(), item.begin(), item.end());
+    void *block = buildAboutTemplate();
+    ASSERT_EQ(malloc_usable_size(block), expected.size() * 2);
+    const auto *words = static_cast<const std::uint16_t *>(block);
+    EXPECT_EQ(W(words, words + expected.size()), expected);
+    FreeDialogTemplate(block);
+}
+
+TEST(About, TheButtonCentresAndTheResourcesLineFits) {
+    const std::tuple<int, int, int, int> shifts[] = {
+        {262, 71, 71, 24}, {101, 70, 0, 15}, {100, 50, 60, -35}, {60, 75, 0, -7}};
+    for (const auto &[dialog, button, left, shift] : shifts)
+        EXPECT_EQ(centredButtonShift(dialog, button, left), shift) << dialog;
+    const std::string prefix = "システムリソース： ";
+    const std::tuple<int, std::string> lines[] = {
+        {100, prefix + "100 ％使用可能"}, // exactly fills the buffer
+        {1000, prefix + "1000 ％使用可"}, // cut between characters, never inside 能
+        {-2147483647 - 1, prefix + "-2147483648 ％"}};
+    for (const auto &[percent, expected] : lines) {
+        char line[kFreeResourcesLineSize + 1];
+        line[kFreeResourcesLineSize] = 'X';
+        formatFreeResourcesLine(line, percent);
+        EXPECT_EQ(line, expected);
+        EXPECT_EQ(line[kFreeResourcesLineSize], 'X') << percent;
+    }
+}
