@@ -190,7 +190,6 @@ void autoSize(HWND dialog) {
         windowGrowWidth(line[i], growth.growth[i]);
     if (growth.largest <= 0)
         return;
-    // The dialog keeps its left edge where placeAtCursor put it.
     windowGrowWidth(dialog, growth.largest);
     HWND button = GetDlgItem(dialog, IDOK);
     POINT corner;
@@ -205,7 +204,6 @@ BOOL onInitDialog(HWND dialog, LPARAM lParam) {
     SetPropA(dialog, kDataProp, reinterpret_cast<HANDLE>(lParam));
     setWindowIcon(dialog, ICON_BIG, data->bigIcon);
     setWindowIcon(dialog, ICON_SMALL, data->smallIcon);
-    placeAtCursor(dialog);
     showVersion(dialog);
     showFreeResources(dialog);
     HWND link = GetDlgItem(dialog, IDC_ABOUT_LINK);
@@ -217,6 +215,9 @@ BOOL onInitDialog(HWND dialog, LPARAM lParam) {
     if (HWND tooltip = tooltipCreate(dialog, moduleInstance()))
         tooltipAddTool(tooltip, dialog, link, kLinkTooltip);
     autoSize(dialog);
+    // Placed once it has its width: placed first, a box opened from the tray could grow
+    // past the edge of the screen.
+    placeAtCursor(dialog);
     return TRUE;
 }
 

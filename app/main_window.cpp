@@ -8,6 +8,7 @@
 #include "app/hotkey.h"
 #include "app/run.h"
 #include "app/tray.h"
+#include "settings/hotkey_name.h"
 #include "capture/note_popup.h"
 #include "res/resource.h"
 #include "settings/settings.h"
@@ -39,6 +40,34 @@ BOOL UnregisterPopupHotkey(HWND window) {
     return UnregisterHotKey(window, POPUP_HOTKEY_ID);
 }
 
+// The name the keyboard layout gives the key, as the hotkey control shows it; empty when
+// the layout has none.
+static void platformKeyName(std::uint32_t hotkey, char (&name)[64]) {
+    const UINT scanCode = MapVirtualKeyA(hotkey & 0xFF, MAPVK_VK_TO_VSC);
+    LONG keyData = static_cast<LONG>(scanCode << 16);
+    if (hotkey & (HOTKEYF_EXT << 8))
+        keyData |= 1L << 24;
+    if (GetKeyNameTextA(keyData, name, sizeof name) <= 0)
+        name[0] = '\0';
+}
+
+// Another program holds the combination: without a word the user would be left with a
+// hotkey that silently does nothing. remedy says what to do about it.
+static void reportHotkeyTaken(HWND owner, std::uint32_t hotkey, const char *caption,
+                              const char *remedy) {
+    char keyName[64] = "";
+    if (hotkeyNeedsKeyName(hotkey))
+        platformKeyName(hotkey, keyName);
+    char combination[kHotkeyNameSize];
+    hotkeyName(hotkey, keyName, combination);
+    char text[kHotkeyNameSize + 256];
+    formatBounded(sizeof text, text,
+                  "ホットキー「%s」を登録できませんでした。\r\n"
+                  "ほかのプログラムが使っている組み合わせです。\r\n%s",
+                  combination, remedy);
+    MessageBoxA(owner, text, caption, MB_OK | MB_ICONWARNING);
+}
+
 void ToggleEditor(HWND window) {
     if (editorIsOpen()) {
         SendMessageA(editorWindow, WM_COMMAND, IDM_CANCEL, 0);
@@ -47,8 +76,7 @@ void ToggleEditor(HWND window) {
     editorWindow = createNotePopup(window, settingsOf(window));
     if (!editorWindow)
         return;
-    placeAtCursor(editorWindow);
-    ShowWindow(editorWindow, SW_SHOWNORMAL);
+    showNotePopup(editorWindow);
 }
 
 // Closes an open editor the normal way, so that its text is saved. False when
@@ -104,7 +132,22 @@ static LRESULT onCreate(HWND window, const CREATESTRUCTA *create) {
     SetPropA(window, kPropParam, create->lpCreateParams);
     if (!InstallTrayIcon(window))
         return -1;
-    RegisterPopupHotkey(window, settingsOf(window));
+    const BOOL registered = RegisterPopupHotkey(window, settingsOf(window));
+    // Told once the loop runs, so that nothing waits on a box while the window is made.
+    PostMessageA(window, WM_STARTED, !registered, 0);
+    return 0;
+}
+
+// Right after start: a note a previous run left as its draft is saved, and a hotkey that
+// another program holds is named.
+static LRESULT onStarted(HWND window, WPARAM hotkeyTaken) {
+    const AppSettings *settings = settingsOf(window);
+    if (!settings)
+        return 0;
+    recoverLostNote(window, settings->documentFolder);
+    if (hotkeyTaken && settings->hotkey != 0)
+        reportHotkeyTaken(window, static_cast<std::uint32_t>(settings->hotkey), "Jotwell",
+                          "トレイアイコンのメニューの「設定」から変更できます。");
     return 0;
 }
 
@@ -128,8 +171,16 @@ static void showAbout(HWND window) {
 
 static void runSettings(HWND window) {
     AppSettings *settings = settingsOf(window);
-    if (settings && RunSettingsDialog(window, settings))
+    if (!settings || BringSettingsDialogForward())
+        return;
+    // The dialog's hotkey control must be able to take the current combination.
+    UnregisterPopupHotkey(window);
+    const bool accepted = RunSettingsDialog(window, settings);
+    if (accepted)
         SaveSettings(*settings);
+    if (!RegisterPopupHotkey(window, settings) && accepted && settings->hotkey != 0)
+        reportHotkeyTaken(window, static_cast<std::uint32_t>(settings->hotkey), "設定",
+                          "設定で別の組み合わせを選んでください。");
 }
 
 static void openFolder(HWND window) {
@@ -165,12 +216,23 @@ static LRESULT onQueryEndSession() {
 }
 
 static LRESULT onEndSession(HWND window, WPARAM ending) {
-    if (ending && closeEditorKeepingText())
+    if (!ending)
+        return 0;
+    // The session may end this process before a save that has to ask the user is done:
+    // the text goes to the draft first, which the next start turns into a note.
+    if (editorIsOpen())
+        keepNotePopupDraft(editorWindow);
+    if (closeEditorKeepingText())
         DestroyWindow(window);
     return 0;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // The shell has restarted and forgotten the icon: add it again at once.
+    if (message == TaskbarCreatedMessage() && message != 0) {
+        RestoreTrayIcon();
+        return 0;
+    }
     switch (message) {
     case WM_CREATE: return onCreate(window, reinterpret_cast<const CREATESTRUCTA *>(lParam));
     case WM_DESTROY: return onDestroy(window);
@@ -179,6 +241,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_RBUTTONUP: ShowTrayMenu(GetModuleHandleA(nullptr), window); return 0;
     case WM_HOTKEY: SendMessageA(window, WM_COMMAND, LOWORD(wParam), 0); return 0;
     case WM_TRAYNOTIFY: return onTrayNotify(window, wParam, lParam);
+    case WM_STARTED: return onStarted(window, wParam);
     case WM_CLOSE: quit(window); return 0;
     case WM_QUERYENDSESSION: return onQueryEndSession();
     case WM_ENDSESSION: return onEndSession(window, wParam);

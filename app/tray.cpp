@@ -28,8 +28,10 @@ HWND FindTrayNotifyWindow() {
 }
 
 bool InstallTrayIcon(HWND window) {
-    HANDLE icon = LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 16,
-                             16, LR_DEFAULTCOLOR);
+    // The small icon's size: 16 pixels at 96 DPI, more on denser screens.
+    HANDLE icon =
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
     zeroFill(&trayIconData, sizeof trayIconData);
     // The first layout: the same record works on every Windows from 95 on.
     trayIconData.cbSize = NOTIFYICONDATAA_V1_SIZE;
@@ -56,6 +58,17 @@ bool InstallTrayIcon(HWND window) {
 void RemoveTrayIcon(HWND window) {
     KillTimer(window, TRAY_WATCHDOG_ID);
     deleteIcon();
+}
+
+UINT TaskbarCreatedMessage() {
+    // The same number on every call, once registered.
+    return RegisterWindowMessageA("TaskbarCreated");
+}
+
+void RestoreTrayIcon() {
+    deleteIcon();
+    addIcon();
+    trayNotifyWindow = FindTrayNotifyWindow();
 }
 
 void CALLBACK TrayWatchdogProc(HWND, UINT, UINT_PTR, DWORD) {

@@ -7,6 +7,10 @@
 // False when the notification area never accepted it.
 bool InstallTrayIcon(HWND window);
 void RemoveTrayIcon(HWND window);
+// The message the shell broadcasts when its taskbar has been made anew (0 if none).
+UINT TaskbarCreatedMessage();
+// Adds the icon again to a notification area that has forgotten it.
+void RestoreTrayIcon();
 // Shows the tray menu at the cursor; the chosen item arrives as WM_COMMAND.
 bool ShowTrayMenu(HINSTANCE instance, HWND owner);
 HWND FindTrayNotifyWindow();

@@ -13,6 +13,10 @@ struct NoteTime {
     int second; // 0 to 59
 };
 
+// The draft of the open editor, in the notes' root folder, and the name it is written under.
+constexpr char kDraftName[] = "~jotwell-draft.txt";
+constexpr char kDraftTemporaryName[] = "~jotwell-draft.tmp";
+
 // A name buffer holds the longest name of every kind ("99999-12", "235959_999.txt").
 constexpr std::size_t kNoteNameSize = 24;
 // The highest sequence number tried for one second's notes.

@@ -11,7 +11,10 @@
 namespace {
 
 constexpr char kClassName[] = "JotwellPane";
+// The draft is written once typing has paused this long.
+constexpr UINT kDraftDelayMs = 1000;
 constexpr char kTitle[] = "Jotwell";
+// The outer size at 96 DPI; on other screens it is scaled to the DPI of the monitor.
 constexpr int kWidth = 640;
 constexpr int kHeight = 100;
 
@@ -19,6 +22,9 @@ constexpr char kPropParam[] = "PROP_PARAM";
 // Present while the close handler runs: DestroyWindow and the error box both
 // deactivate the editor, and that deactivation must not start a second save.
 constexpr char kPropClosing[] = "PROP_CLOSING";
+// The edit control's font on a monitor whose DPI is not the system's, deleted with the
+// window; absent where the system font fits.
+constexpr char kPropFont[] = "PROP_FONT";
 // Present once a save has failed: from then on only an explicit close (Esc, the
 // hotkey, a tray click) tries again, so that the user can go and fix the folder
 // without every change of window raising the same error again.
@@ -32,6 +38,19 @@ AppSettings *settingsOf(HWND window) {
 
 HWND editOf(HWND window) {
     return GetDlgItem(window, IDC_NOTE_EDIT);
+}
+
+// Puts the text on disk as the draft, or takes the draft away when there is no text.
+// Quiet: typing goes on whatever happens to the draft.
+void keepDraft(HWND window) {
+    KillTimer(window, DRAFT_TIMER_ID);
+    const AppSettings *settings = settingsOf(window);
+    char *text = editOf(window) ? windowTextAlloc(editOf(window)) : nullptr; // freed here
+    if (settings && text && text[0] != '\0')
+        writeDraft(settings->documentFolder, text);
+    else if (settings && text)
+        removeDraft(settings->documentFolder);
+    std::free(text);
 }
 
 // The system's own words for the error, without the line break it ends with.
@@ -74,11 +93,34 @@ bool saveEditorText(HWND window, const AppSettings &settings) {
         result.error = ERROR_NOT_ENOUGH_MEMORY;
     } else if (text[0] == '\0' || saveNote(settings.documentFolder, text, &result)) {
         std::free(text);
+        // The note is on disk (or there was none): the draft has served.
+        KillTimer(window, DRAFT_TIMER_ID);
+        removeDraft(settings.documentFolder);
         return true;
     }
     std::free(text);
+    // The draft stays, and its timer runs on: the text reaches the disk that way while the
+    // user fixes the folder.
     reportSaveFailure(window, result);
     return false;
+}
+
+// Gives the edit the system font scaled to the DPI (none of its own at the system's).
+void setFontForDpi(HWND window, UINT dpi) {
+    HFONT font = dpi == systemDpi() ? nullptr : createSystemFontForDpi(dpi);
+    if (HWND edit = editOf(window))
+        SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (const auto old = static_cast<HFONT>(RemovePropA(window, kPropFont)))
+        DeleteObject(old);
+    if (font)
+        SetPropA(window, kPropFont, font);
+}
+
+LRESULT onDpiChanged(HWND window, WPARAM wParam, const RECT *suggested) {
+    setFontForDpi(window, LOWORD(wParam));
+    SetWindowPos(window, nullptr, suggested->left, suggested->top, rectWidth(*suggested),
+                 rectHeight(*suggested), SWP_NOZORDER | SWP_NOACTIVATE);
+    return 0;
 }
 
 LRESULT onCreate(HWND window, const CREATESTRUCTA *create) {
@@ -129,6 +171,15 @@ LRESULT onActivate(HWND window, WPARAM wParam) {
 LRESULT onCommand(HWND window, WPARAM wParam) {
     if (LOWORD(wParam) == IDM_CANCEL)
         SendMessageA(window, WM_CLOSE, 0, 0);
+    // Each change starts the wait again: the draft is written once typing pauses.
+    else if (LOWORD(wParam) == IDC_NOTE_EDIT && HIWORD(wParam) == EN_CHANGE)
+        SetTimer(window, DRAFT_TIMER_ID, kDraftDelayMs, nullptr);
+    return 0;
+}
+
+LRESULT onTimer(HWND window, WPARAM id) {
+    if (id == DRAFT_TIMER_ID)
+        keepDraft(window);
     return 0;
 }
 
@@ -154,6 +205,9 @@ LRESULT onClose(HWND window) {
 }
 
 LRESULT onDestroy(HWND window) {
+    KillTimer(window, DRAFT_TIMER_ID);
+    if (const auto font = static_cast<HFONT>(RemovePropA(window, kPropFont)))
+        DeleteObject(font); // the edit control goes with the window
     RemovePropA(window, kPropParam);
     RemovePropA(window, kPropClosing);
     RemovePropA(window, kPropSaveFailed);
@@ -179,8 +233,46 @@ LRESULT CALLBACK notePopupProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_SIZE: return onSize(window);
     case WM_ACTIVATE: return onActivate(window, wParam);
     case WM_COMMAND: return onCommand(window, wParam);
+    case WM_TIMER: return onTimer(window, wParam);
+    case WM_DPICHANGED: return onDpiChanged(window, wParam, reinterpret_cast<const RECT *>(lParam));
     case WM_CLOSE: return onClose(window);
     case WM_DESTROY: return onDestroy(window);
     default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+void showNotePopup(HWND editor) {
+    // Placed first, so that it is on the monitor under the cursor, whose DPI it takes.
+    placeAtCursor(editor);
+    const UINT dpi = windowDpi(editor);
+    windowResize(editor, MulDiv(kWidth, static_cast<int>(dpi), kDefaultDpi),
+                 MulDiv(kHeight, static_cast<int>(dpi), kDefaultDpi));
+    setFontForDpi(editor, dpi);
+    placeAtCursor(editor);
+    ShowWindow(editor, SW_SHOWNORMAL);
+}
+
+void keepNotePopupDraft(HWND editor) {
+    keepDraft(editor);
+}
+
+void recoverLostNote(HWND owner, const char *folder) {
+    NoteSaveResult result{};
+    const DraftFate fate = draftToNote(folder, &result);
+    char text[kPathBufferSize * 2 + 512];
+    if (fate == DraftFate::Saved) {
+        formatBounded(sizeof text, text,
+                      "前回保存されないまま残った書きかけのメモを保存しました。\r\n\r\n%s",
+                      result.path);
+        MessageBoxA(owner, text, kTitle, MB_OK | MB_ICONINFORMATION);
+    } else if (fate == DraftFate::Failed) {
+        char reason[512];
+        systemReason(result.error, reason, sizeof reason);
+        formatBounded(sizeof text, text,
+                      "前回保存されないまま残った書きかけのメモを保存できませんでした。\r\n\r\n"
+                      "%s\r\n%s (%lu)\r\n\r\n書きかけはメモのフォルダの「%s」に残してあります。"
+                      "次に起動したときにもう一度保存します。",
+                      result.path, reason, static_cast<unsigned long>(result.error), kDraftName);
+        MessageBoxA(owner, text, kTitle, MB_OK | MB_ICONWARNING);
     }
 }

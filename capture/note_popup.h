@@ -6,7 +6,18 @@
 
 struct AppSettings;
 
-// Creates the editor hidden, owned by owner; the caller places and shows it.
+// Creates the editor hidden, owned by owner; showNotePopup places and shows it.
 // Null on failure.
 HWND createNotePopup(HWND owner, AppSettings *settings);
 LRESULT CALLBACK notePopupProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Sizes the editor for the DPI of the monitor under the cursor, centres it on the cursor
+// and shows it.
+void showNotePopup(HWND editor);
+
+// Writes the open editor's text to the draft now (the session is ending).
+void keepNotePopupDraft(HWND editor);
+
+// At start: turns a draft that a previous run left behind into a note and tells the user
+// once, with its path; or says why it could not, the draft kept.
+void recoverLostNote(HWND owner, const char *folder);

@@ -1,5 +1,6 @@
 #include "capture/note_store.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "support/sjis.h"
@@ -153,17 +154,99 @@ bool createNoteFile(const char *root, const NoteTime &time, const char *text,
     return true;
 }
 
-bool saveNote(const char *folder, const char *text, NoteSaveResult *result) {
-    char root[kPathBufferSize];
+// The folder notes go below: the document folder, or the executable's directory.
+static bool noteRoot(const char *folder, char (&root)[kPathBufferSize], NoteSaveResult *result) {
     if (folder[0] == '\0')
         moduleDirectory(root);
     else if (std::strlen(folder) >= kPathBufferSize)
         return fail(result, folder, ERROR_FILENAME_EXCED_RANGE);
     else
         sjisCopyBounded(kPathBufferSize, root, folder);
+    return true;
+}
 
+static NoteTime noteTimeOf(const SYSTEMTIME &t) {
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+bool saveNote(const char *folder, const char *text, NoteSaveResult *result) {
+    char root[kPathBufferSize];
+    if (!noteRoot(folder, root, result))
+        return false;
     SYSTEMTIME now;
     GetLocalTime(&now);
-    const NoteTime time{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
-    return createNoteFile(root, time, text, result);
+    return createNoteFile(root, noteTimeOf(now), text, result);
+}
+
+// The notes' root, the draft in it and the temporary name the draft is written under.
+struct DraftPaths {
+    char root[kPathBufferSize], draft[kPathBufferSize], temporary[kPathBufferSize];
+};
+
+static bool draftPaths(const char *folder, DraftPaths *paths, NoteSaveResult *result) {
+    return noteRoot(folder, paths->root, result) &&
+           joinFolder(paths->draft, paths->root, kDraftName) &&
+           joinFolder(paths->temporary, paths->root, kDraftTemporaryName);
+}
+
+bool writeDraft(const char *folder, const char *text) {
+    DraftPaths paths;
+    NoteSaveResult ignored{};
+    if (!draftPaths(folder, &paths, &ignored) || !ensureFolder(paths.root, &ignored))
+        return false;
+    HANDLE file = CreateFileA(paths.temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const bool written = writeWhole(file, text, std::strlen(text)) == ERROR_SUCCESS;
+    // The rename replaces the draft and nothing else: whole or not at all.
+    if (CloseHandle(file) && written &&
+        MoveFileExA(paths.temporary, paths.draft, MOVEFILE_REPLACE_EXISTING))
+        return true;
+    DeleteFileA(paths.temporary);
+    return false;
+}
+
+void removeDraft(const char *folder) {
+    DraftPaths paths;
+    NoteSaveResult ignored{};
+    if (draftPaths(folder, &paths, &ignored))
+        DeleteFileA(paths.draft);
+}
+
+DraftFate draftToNote(const char *folder, NoteSaveResult *result) {
+    result->path[0] = '\0';
+    result->error = ERROR_SUCCESS;
+    DraftPaths paths;
+    if (!draftPaths(folder, &paths, result))
+        return DraftFate::None;
+    DeleteFileA(paths.temporary); // half written when the program ended
+    HANDLE file =
+        CreateFileA(paths.draft, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return DraftFate::None;
+    FILETIME written{}, local{};
+    SYSTEMTIME time{};
+    LARGE_INTEGER size{};
+    DWORD got = 0;
+    char *text = nullptr; // freed here
+    const bool read = GetFileTime(file, nullptr, nullptr, &written) &&
+                      FileTimeToLocalFileTime(&written, &local) &&
+                      FileTimeToSystemTime(&local, &time) && GetFileSizeEx(file, &size) &&
+                      size.QuadPart < 0x7FFFFFFF &&
+                      (text = static_cast<char *>(std::calloc(size.LowPart + 1, 1))) &&
+                      ReadFile(file, text, size.LowPart, &got, nullptr) && got == size.LowPart;
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    DraftFate fate = DraftFate::Failed;
+    if (!read)
+        fail(result, paths.draft, error);
+    else if (text[0] == '\0')
+        fate = DraftFate::Empty;
+    else if (createNoteFile(paths.root, noteTimeOf(time), text, result))
+        fate = DraftFate::Saved;
+    std::free(text);
+    if (fate != DraftFate::Failed)
+        DeleteFileA(paths.draft);
+    return fate;
 }

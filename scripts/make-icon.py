@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes res/jotwell.ico: a 16-colour note (a page with a folded corner and
-ruled lines, and a pencil) at 16x16 and 32x32. Run it again after changing the
-picture; the icon file is committed."""
+ruled lines, and a pencil) at the sizes Windows asks for from 100 % to 300 %
+(16, 20, 24, 32, 40 and 48 pixels), each drawn from the 16x16 picture pixel by
+pixel. Run it again after changing the picture; the icon file is committed."""
 import struct
 import sys
 
@@ -30,8 +31,14 @@ PICTURE_16 = """\
 ................"""
 
 
-def scale(rows, factor):
-    return [''.join(c * factor for c in row) for row in rows for _ in range(factor)]
+SIZES = (48, 40, 32, 24, 20, 16)
+
+
+def scale(rows, size):
+    """Nearest neighbour: each target pixel takes the source pixel it falls on."""
+    n = len(rows)
+    return [''.join(rows[y * n // size][x * n // size] for x in range(size))
+            for y in range(size)]
 
 
 def image(rows):
@@ -60,7 +67,7 @@ def image(rows):
 def main(path):
     rows16 = PICTURE_16.splitlines()
     assert len(rows16) == 16 and all(len(r) == 16 for r in rows16)
-    images = [(32, image(scale(rows16, 2))), (16, image(rows16))]
+    images = [(size, image(scale(rows16, size))) for size in SIZES]
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, data in images:

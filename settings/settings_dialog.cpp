@@ -8,9 +8,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "app/main_window.h"
 #include "res/resource.h"
-#include "settings/hotkey_name.h"
 #include "settings/settings.h"
 #include "support/path.h"
 #include "support/sjis.h"
@@ -29,34 +27,6 @@ HWND openDialog = nullptr;
 
 AppSettings *settingsOf(HWND dialog) {
     return static_cast<AppSettings *>(GetPropA(dialog, kPropParam));
-}
-
-// The name the keyboard layout gives the key, as the hotkey control shows it;
-// empty when the layout has none.
-void platformKeyName(std::uint32_t hotkey, char (&name)[64]) {
-    const UINT scanCode = MapVirtualKeyA(hotkey & 0xFF, MAPVK_VK_TO_VSC);
-    LONG keyData = static_cast<LONG>(scanCode << 16);
-    if (hotkey & (HOTKEYF_EXT << 8))
-        keyData |= 1L << 24;
-    if (GetKeyNameTextA(keyData, name, sizeof name) <= 0)
-        name[0] = '\0';
-}
-
-// Another program holds the combination: without a word the user would be left
-// with a hotkey that silently does nothing.
-void reportHotkeyTaken(HWND owner, std::uint32_t hotkey) {
-    char keyName[64] = "";
-    if (hotkeyNeedsKeyName(hotkey))
-        platformKeyName(hotkey, keyName);
-    char combination[kHotkeyNameSize];
-    hotkeyName(hotkey, keyName, combination);
-    char text[kHotkeyNameSize + 256];
-    formatBounded(sizeof text, text,
-                  "ホットキー「%s」を登録できませんでした。\r\n"
-                  "ほかのプログラムが使っている組み合わせです。\r\n"
-                  "設定で別の組み合わせを選んでください。",
-                  combination);
-    MessageBoxA(owner, text, kCaption, MB_OK | MB_ICONWARNING);
 }
 
 INT_PTR onInitDialog(HWND dialog, AppSettings *settings) {
@@ -151,29 +121,26 @@ void onBrowseSelectionChanged(HWND browser, LPARAM idList) {
 
 } // namespace
 
-bool RunSettingsDialog(HWND owner, AppSettings *settings) {
-    if (openDialog) {
-        BringWindowToTop(openDialog);
-        SetForegroundWindow(openDialog);
-        ShowWindow(openDialog, SW_SHOWDEFAULT);
+bool BringSettingsDialogForward() {
+    if (!openDialog)
         return false;
-    }
-    if (!settings)
+    BringWindowToTop(openDialog);
+    SetForegroundWindow(openDialog);
+    ShowWindow(openDialog, SW_SHOWDEFAULT);
+    return true;
+}
+
+bool RunSettingsDialog(HWND owner, AppSettings *settings) {
+    if (BringSettingsDialogForward() || !settings)
         return false;
     const bool imeWasOpen = imeIsOpen(owner);
     imeSetOpen(owner, false);
-    // The hotkey control must be able to take the current combination.
-    UnregisterPopupHotkey(owner);
     const INT_PTR result =
         DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETTINGS), owner,
                         SettingsDlgProc, reinterpret_cast<LPARAM>(settings));
     openDialog = nullptr;
-    const bool registered = RegisterPopupHotkey(owner, settings) != FALSE;
     imeSetOpen(owner, imeWasOpen);
-    const bool accepted = result == IDOK;
-    if (accepted && !registered && settings->hotkey != 0)
-        reportHotkeyTaken(owner, static_cast<std::uint32_t>(settings->hotkey));
-    return accepted;
+    return result == IDOK;
 }
 
 INT_PTR CALLBACK SettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

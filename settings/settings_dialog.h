@@ -5,9 +5,10 @@
 
 struct AppSettings;
 
-// Runs the modal dialog with the global hotkey unregistered meanwhile; true
-// when it ended with OK (the record then holds the new values). A request
-// while one is open brings that one forward and returns false.
+// Brings the open settings dialog to the front; false when none is open.
+bool BringSettingsDialogForward();
+// Runs the modal dialog; true when it ended with OK (the record then holds the new
+// values). A request while one is open brings that one forward and returns false.
 bool RunSettingsDialog(HWND owner, AppSettings *settings);
 INT_PTR CALLBACK SettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 #include <imm.h>
-#include <shellapi.h>
 
 #include <cstdlib>
 
@@ -127,17 +126,6 @@ void placeAtCursor(HWND window) {
     windowMoveTo(window, at.x, at.y);
 }
 
-// The program's own icon at the system's size for it: the picture the shell
-// shows for the file, without asking the shell. Under Wine the shell first
-// builds its image lists, which made each of the first class registrations,
-// at start and at the editor's first opening, cost a tenth of a second.
-static HICON resourceIcon(HINSTANCE instance, int small) {
-    const int width = GetSystemMetrics(small ? SM_CXSMICON : SM_CXICON);
-    const int height = GetSystemMetrics(small ? SM_CYSMICON : SM_CYICON);
-    return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, width,
-                                         height, LR_DEFAULTCOLOR));
-}
-
 void registerAppWindowClass(HINSTANCE instance, const char *className, WNDPROC procedure) {
     WNDCLASSEXA wc;
     zeroFill(&wc, sizeof wc);
@@ -150,8 +138,8 @@ void registerAppWindowClass(HINSTANCE instance, const char *className, WNDPROC p
     wc.hInstance = instance;
     wc.lpszClassName = className;
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.hIcon = resourceIcon(instance, 0);
-    wc.hIconSm = resourceIcon(instance, 1);
+    wc.hIcon = moduleIcon(instance, 0);
+    wc.hIconSm = moduleIcon(instance, 1);
     if (!RegisterClassExA(&wc)) {
         if (wc.hIcon)
             DestroyIcon(wc.hIcon);
@@ -160,20 +148,15 @@ void registerAppWindowClass(HINSTANCE instance, const char *className, WNDPROC p
     }
 }
 
-HICON fileIcon(const char *path, int small) {
-    SHFILEINFOA info;
-    zeroFill(&info, sizeof info);
-    if (!SHGetFileInfoA(path, 0, &info, sizeof info,
-                        SHGFI_ICON | (small ? SHGFI_SMALLICON : SHGFI_LARGEICON)))
-        return nullptr;
-    return info.hIcon;
-}
-
+// The program's own icon at the system's size for it (which grows with the screen's DPI):
+// the picture the shell shows for the file, without asking the shell. Under Wine the
+// shell first builds its image lists, which made each of the first class registrations,
+// at start and at the editor's first opening, cost a tenth of a second.
 HICON moduleIcon(HINSTANCE instance, int small) {
-    char path[kPathBufferSize];
-    if (!GetModuleFileNameA(instance, path, sizeof path))
-        return nullptr;
-    return fileIcon(path, small);
+    const int width = GetSystemMetrics(small ? SM_CXSMICON : SM_CXICON);
+    const int height = GetSystemMetrics(small ? SM_CYSMICON : SM_CYICON);
+    return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, width,
+                                         height, LR_DEFAULTCOLOR));
 }
 
 LRESULT setWindowIcon(HWND window, WPARAM which, HICON icon) {
@@ -213,6 +196,35 @@ bool tooltipAddTool(HWND tooltip, HWND owner, HWND control, const char *text) {
     tool.uId = reinterpret_cast<UINT_PTR>(control);
     tool.lpszText = const_cast<char *>(text);
     return SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) != 0;
+}
+
+// Windows 10 (1607) and later; absent before, where the system's DPI holds for every window.
+template <typename Function> static Function user32Function(const char *name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
+UINT systemDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
+}
+
+UINT windowDpi(HWND window) {
+    const auto getDpiForWindow = user32Function<UINT(WINAPI *)(HWND)>("GetDpiForWindow");
+    const UINT dpi = getDpiForWindow ? getDpiForWindow(window) : 0;
+    return dpi ? dpi : systemDpi();
+}
+
+HFONT createSystemFontForDpi(UINT dpi) {
+    LOGFONTA font;
+    if (GetObjectA(GetStockObject(SYSTEM_FONT), sizeof font, &font) != sizeof font)
+        return nullptr;
+    font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(systemDpi()));
+    font.lfWidth = MulDiv(font.lfWidth, static_cast<int>(dpi), static_cast<int>(systemDpi()));
+    return CreateFontIndirectA(&font);
 }
 
 bool imeSetOpen(HWND window, bool open) {

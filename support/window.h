@@ -31,8 +31,8 @@ void placeAtCursor(HWND window);
 // second registration of the same name fails harmlessly.
 void registerAppWindowClass(HINSTANCE instance, const char *className, WNDPROC procedure);
 
-// Icons: the caller destroys them (DestroyIcon) once the window showing them is gone.
-HICON fileIcon(const char *path, int small);
+// The program's icon at the system's large or small size; the caller destroys it
+// (DestroyIcon) once the window showing it is gone.
 HICON moduleIcon(HINSTANCE instance, int small);
 LRESULT setWindowIcon(HWND window, WPARAM which, HICON icon);
 
@@ -44,6 +44,14 @@ bool invalidateWindow(HWND window);
 HWND tooltipCreate(HWND parent, HINSTANCE instance);
 // The text must stay valid while the tooltip lives.
 bool tooltipAddTool(HWND tooltip, HWND owner, HWND control, const char *text);
+
+// Dots per inch: what sizes in pixels are for (96), the system's, and a window's: that of
+// its monitor where the program is aware of each monitor's, else the system's.
+constexpr UINT kDefaultDpi = 96;
+UINT systemDpi();
+UINT windowDpi(HWND window);
+// The system font at another DPI; the caller deletes it (DeleteObject).
+HFONT createSystemFontForDpi(UINT dpi);
 
 bool imeSetOpen(HWND window, bool open);
 bool imeIsOpen(HWND window);

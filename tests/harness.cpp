@@ -14,6 +14,7 @@
 namespace th {
 
 // Every text of Jotwell is Shift-JIS: a run under another ANSI code page would prove nothing.
+[[maybe_unused]] static const bool kDpiAware = SetProcessDPIAware();
 [[maybe_unused]] static const bool kCodePage932 =
     GetACP() == 932 || (std::fputs("The ANSI code page is not 932: "
                                    "run with LANG=ja_JP.UTF-8\n",
@@ -150,14 +151,21 @@ static std::string className(HWND window) {
     return name;
 }
 
-HWND findWindow(DWORD pid, const char *cls, const std::function<bool(HWND)> &match) {
-    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        if (owner == pid && className(w) == cls && (!match || match(w)))
-            return w;
-    }
-    return nullptr;
+HWND findWindow(DWORD pid, const char *cls, const std::function<bool(HWND)> &match,
+                DWORD timeoutMs) {
+    HWND found = nullptr;
+    waitUntil(
+        [&] {
+            for (HWND w = GetTopWindow(nullptr); w && !found; w = GetWindow(w, GW_HWNDNEXT)) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(w, &owner);
+                if (owner == pid && className(w) == cls && (!match || match(w)))
+                    found = w;
+            }
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
 }
 
 std::string answerBox(DWORD pid, int button, DWORD timeoutMs, const std::atomic<bool> *stop) {
@@ -208,6 +216,7 @@ bool Jotwell::start() {
                         folder.path.c_str(), &startup, &info))
         return false;
     CloseHandle(info.hThread);
+    CloseHandle(process); // a start after an end
     process = info.hProcess;
     pid = info.dwProcessId;
     // The window exists from the start of its creation; the program is ready (tray icon

@@ -39,8 +39,10 @@ void mouseClick(int x, int y);
 
 // Windows of any process.
 std::string windowText(HWND window);
-// The first top-level window of the process with the class that also matches.
-HWND findWindow(DWORD pid, const char *className, const std::function<bool(HWND)> &match = {});
+// The first top-level window of the process with the class that also matches, waiting
+// for one up to the time given.
+HWND findWindow(DWORD pid, const char *className, const std::function<bool(HWND)> &match = {},
+                DWORD timeoutMs = 0);
 // Waits for a message box of the process, answers it with the button and returns its
 // text; "" when none came in time or before *stop turned true.
 std::string answerBox(DWORD pid, int button = IDOK, DWORD timeoutMs = 5000,

@@ -24,6 +24,7 @@ done <<'TABLE'
 8765f866dd4f585bd530a930eb30c030 label 文書保存フォルダ in UTF-16
 8381838282f095db91b682c582ab82dc82b982f182c582b582bd message メモを保存できませんでした in Shift-JIS
 955c8ea682cc90d882e891d682a6 INI key 表示の切り替え in Shift-JIS (表 ends in 0x5C)
+5065724d6f6e69746f725632 manifest: aware of each monitor's DPI (PerMonitorV2)
 TABLE
 [ "$failures" -eq 0 ] && echo "$3: $size bytes, imports and texts as they must be"
 exit $((failures > 0))

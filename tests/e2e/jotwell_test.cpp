@@ -38,8 +38,7 @@ static bool hotkey(const Jotwell &app) {
 static bool menuCommand(const Jotwell &app, int index) {
     mouseMove(600, 600);
     app.tray(WM_RBUTTONUP);
-    HWND menu = nullptr;
-    waitUntil([&] { return (menu = findWindow(app.pid, "#32768", IsWindowVisible)); });
+    HWND menu = findWindow(app.pid, "#32768", IsWindowVisible, 5000);
     RECT r{};
     GetWindowRect(menu, &r);
     EXPECT_TRUE(r.left == 600 && r.bottom == 600) << "above and right of the cursor";
@@ -66,21 +65,24 @@ static bool menuCommand(const Jotwell &app, int index) {
 }
 
 static HWND waitForDialog(const Jotwell &app, const std::string &caption) {
-    HWND dialog = nullptr;
     const auto shown = [&](HWND w) { return IsWindowVisible(w) && windowText(w) == caption; };
-    waitUntil([&] { return (dialog = findWindow(app.pid, "#32770", shown)); });
-    return dialog;
+    return findWindow(app.pid, "#32770", shown, 5000);
 }
 
 TEST(Jotwell, StartsHiddenInTheTrayAndItsMenuCarriesEachCommand) {
     TempFolder other;
-    Jotwell app(iniText(0, other.path.c_str()));
+    Jotwell app(iniText(kCtrlAltJ, other.path.c_str()));
     // Planted beside the program, it must never be loaded (the About box would show it).
     CopyFileA((ownFolder() + "\\fake_rsrc32.dll").c_str(), (app.folder / "rsrc32.dll").c_str(),
               FALSE);
+    ASSERT_TRUE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'J')); // held by another
     ASSERT_TRUE(app.start());
     EXPECT_FALSE(IsWindowVisible(app.main));
-    mouseClick(1014, 758); // the icon in the taskbar's notification area
+    EXPECT_EQ(answerBox(app.pid), "ホットキー「Ctrl + Alt + J」を登録できませんでした。\r\n"
+                                  "ほかのプログラムが使っている組み合わせです。\r\n"
+                                  "トレイアイコンのメニューの「設定」から変更できます。");
+    UnregisterHotKey(nullptr, 1);
+    mouseClick(1014, 758); // the icon in the taskbar's notification area: it still works
     ASSERT_NE(waitForEditor(app), nullptr) << "the icon is in the notification area";
     pressKeys({VK_ESCAPE});
     EXPECT_TRUE(waitUntil([&] { return !app.editor(); }));
@@ -96,14 +98,8 @@ TEST(Jotwell, StartsHiddenInTheTrayAndItsMenuCarriesEachCommand) {
     HWND shown = nullptr;
     EXPECT_TRUE(
         waitUntil([&] { return (shown = FindWindowA("ExplorerWClass", name.c_str())); }, 15000));
-    // The shell's browser is a process of its own: end it, so that it holds nothing open.
-    DWORD browser = 0;
-    GetWindowThreadProcessId(shown, &browser);
-    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, browser)) {
-        TerminateProcess(process, 0);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
-    }
+    PostMessageA(shown, WM_CLOSE, 0, 0); // the shell's browser, a process of its own, ends
+    EXPECT_TRUE(waitUntil([&] { return !IsWindow(shown); }));
 
     ASSERT_TRUE(menuCommand(app, 3)) << "Quit";
     EXPECT_EQ(app.waitForExit(), 0u);
@@ -254,4 +250,61 @@ TEST(Jotwell, AFailedSaveKeepsTheTextThroughEveryEndUntilTheFolderIsFixed) {
     EXPECT_EQ(notes[0].rfind("blocked\\", 0), 0u);
     EXPECT_EQ(readFile(app.folder / notes[0]), "keep");
     EXPECT_EQ(app.waitForExit(0), STILL_ACTIVE);
+}
+
+TEST(Jotwell, TheOpenNoteOutlivesTheProcessAsItsDraft) {
+    Jotwell app(iniText(kCtrlAltJ, "")); // notes beside the program
+    const std::string draft = app.folder / "~jotwell-draft.txt";
+    char month[8]; // a file takes the name of this month's folder: every save fails
+    GetDateFormatA(LOCALE_USER_DEFAULT, 0, nullptr, "yyyy'-'MM", month, sizeof month);
+    writeFile(app.folder / month, "x");
+    ASSERT_TRUE(app.start());
+    ASSERT_TRUE(hotkey(app));
+    typeText(L"下書き");
+    ASSERT_TRUE(waitUntil([&] { return app.editorText() == "下書き"; }));
+    // The session ends: the text goes to the draft at once, before the save (which fails
+    // here and says so) and before the second of the draft's own wait is up.
+    auto ending = std::async(std::launch::async, SendMessageA, app.main, WM_ENDSESSION, TRUE, 0);
+    EXPECT_NE(findWindow(app.pid, "#32770", IsWindowVisible, 5000), nullptr);
+    EXPECT_EQ(readFile(draft), "下書き");
+    EXPECT_NE(answerBox(app.pid), "");
+    ending.get();
+    EXPECT_TRUE(GetFileAttributesA(draft.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    // Ended at once; the next start cannot save it yet and keeps it, the one after can.
+    for (const char *told : {"前回保存されないまま残った書きかけのメモを保存できませんでした。",
+                             "前回保存されないまま残った書きかけのメモを保存しました。"}) {
+        TerminateProcess(app.process, 1);
+        app.waitForExit();
+        ASSERT_TRUE(app.start());
+        const std::string box = answerBox(app.pid);
+        EXPECT_EQ(box.rfind(told, 0), 0u) << box;
+        EXPECT_NE(box.find(app.folder.path), std::string::npos) << box;
+        DeleteFileA((app.folder / month).c_str());
+    }
+    EXPECT_EQ(readFile(draft), "<missing>");
+    // Typing paused for a second: the draft again; once the note is saved, no draft.
+    ASSERT_TRUE(hotkey(app));
+    typeText(L"二番目");
+    EXPECT_TRUE(waitUntil([&] { return readFile(draft) == "二番目"; }));
+    pressKeys({VK_ESCAPE});
+    EXPECT_TRUE(waitUntil([&] { return !app.editor(); }));
+    EXPECT_EQ(readFile(draft), "<missing>");
+    std::vector<std::string> texts;
+    for (const std::string &note : app.notes())
+        texts.push_back(readFile(app.folder / note));
+    EXPECT_EQ(texts, (std::vector<std::string>{"下書き", "二番目"}));
+}
+
+// Run in a session of its own whose screen has 144 dots per inch (Windows' 150 %).
+TEST(Dpi, TheEditorIsScaled) {
+    HDC screen = GetDC(nullptr);
+    ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), 144) << "a session at 144 DPI";
+    Jotwell app(iniText(kCtrlAltJ));
+    ASSERT_TRUE(app.start());
+    ASSERT_TRUE(hotkey(app));
+    RECT r{};
+    GetWindowRect(app.editor(), &r);
+    EXPECT_EQ(r.right - r.left, 960);
+    EXPECT_EQ(r.bottom - r.top, 150);
+    ReleaseDC(nullptr, screen);
 }

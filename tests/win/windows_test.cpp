@@ -10,6 +10,7 @@
 #include <future>
 
 #include "about/about_dialog.h"
+#include "app/main_window.h"
 #include "app/tray.h"
 #include "capture/note_popup.h"
 #include "capture/note_store.h"
@@ -55,6 +56,17 @@ TEST(Editor, SavesWhatItHoldsOnceWhateverTheHighWord) {
     while (text.size() < 40000) // more than the 30,000 characters an edit takes by default
         text += "一行のメモ, a line of a note\r\n";
     SendMessageA(e.edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    // Moved to a monitor of 120 DPI: the size the system suggests, the font a quarter larger.
+    RECT suggested{10, 10, 810, 135};
+    SendMessageA(e.window, WM_DPICHANGED, MAKEWPARAM(120, 120),
+                 reinterpret_cast<LPARAM>(&suggested));
+    RECT r{};
+    GetWindowRect(e.window, &r);
+    EXPECT_TRUE(EqualRect(&r, &suggested));
+    LOGFONTA system{}, font{};
+    GetObjectA(GetStockObject(SYSTEM_FONT), sizeof system, &system);
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(e.edit, WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, MulDiv(system.lfHeight, 120, systemDpi()));
     SendMessageA(e.window, WM_COMMAND, MAKEWPARAM(IDM_CANCEL, 0x1234), 0);
     const std::vector<std::string> tree = listTree(e.temp / "notes"); // month, day, one note
     ASSERT_EQ(tree.size(), 3u) << "one file for one close";
@@ -157,12 +169,10 @@ TEST(SettingsFile, EachKeyReadsOnItsOwn) {
 // Runs the About box here while drive works it from another thread; how the box ended.
 static INT_PTR runAbout(const std::string &address, const std::function<void(HWND)> &drive) {
     auto driver = std::async(std::launch::async, [&] {
-        HWND box = nullptr;
         const auto isAbout = [](HWND w) {
             return IsWindowVisible(w) && windowText(w) == "Jotwell について";
         };
-        waitUntil([&] { return (box = findWindow(GetCurrentProcessId(), "#32770", isAbout)); });
-        drive(box);
+        drive(findWindow(GetCurrentProcessId(), "#32770", isAbout, 5000));
     });
     const AboutInfo info{address.c_str()};
     const INT_PTR result = RunAboutBox(nullptr, &info);
@@ -197,6 +207,9 @@ TEST(AboutBox, NamesTheProductGrowsToItsLinkAndTheLinkOpensTheAddress) {
         MapWindowPoints(nullptr, box, reinterpret_cast<POINT *>(&line), 2);
         EXPECT_TRUE(line.right - line.left > 200 && line.right < client.right)
             << "grown, and the box";
+        RECT outer{};
+        GetWindowRect(box, &outer);
+        EXPECT_LE(outer.right, GetSystemMetrics(SM_CXSCREEN)) << "opened by the tray: on screen";
         POINT body{client.right - 2, 2},
             at{(line.left + line.right) / 2, (line.top + line.bottom) / 2};
         ClientToScreen(box, &body);
@@ -211,6 +224,7 @@ TEST(AboutBox, NamesTheProductGrowsToItsLinkAndTheLinkOpensTheAddress) {
         })) << "cool again";
         mouseClick(at.x, at.y);
     };
+    mouseMove(1010, 400);
     EXPECT_EQ(runAbout(address, drive), 1);
     EXPECT_TRUE(waitUntil([&] { return readFile(temp / "probe.ini") != "<missing>"; }, 10000));
 
@@ -232,14 +246,17 @@ struct FakeTray {
     HWND tray, area = nullptr;
     int adds = 0, deletes = 0, refuse = 0;
     FakeTray() {
-        WNDCLASSA tray{0, proc, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, "Shell_TrayWnd"};
-        WNDCLASSA area{0,       DefWindowProcA, 0,       0,       nullptr,
-                       nullptr, nullptr,        nullptr, nullptr, "TrayNotifyWnd"};
-        RegisterClassA(&tray);
-        RegisterClassA(&area);
-        this->tray = CreateWindowExA(WS_EX_TOPMOST, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 1, 1,
-                                     nullptr, nullptr, nullptr, nullptr);
-        SetWindowLongPtrA(this->tray, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        for (const auto &[name, procedure] :
+             {std::pair<const char *, WNDPROC>{"Shell_TrayWnd", proc},
+              {"TrayNotifyWnd", DefWindowProcA}}) {
+            WNDCLASSA wc{};
+            wc.lpfnWndProc = procedure;
+            wc.lpszClassName = name;
+            RegisterClassA(&wc);
+        }
+        tray = CreateWindowExA(WS_EX_TOPMOST, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 1, 1, nullptr,
+                               nullptr, nullptr, nullptr);
+        SetWindowLongPtrA(tray, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         restart();
     }
     ~FakeTray() {
@@ -273,4 +290,18 @@ TEST(Tray, TriesTwentyOneTimesHalfASecondApartAndTheWatchdogAddsItAgain) {
     EXPECT_TRUE(waitUntil([&] { return tray.adds == 23; }, 3000));
     RemoveTrayIcon(tray.tray);
     EXPECT_EQ(tray.deletes, 2);
+}
+
+TEST(MainWindow, TheIconIsBackAtOnceWhenTheTaskbarIsMadeAnew) {
+    FakeTray tray;
+    AppSettings settings{false, 0, ""};
+    registerAppWindowClass(GetModuleHandleA(nullptr), "quillomat", MainWindowProc);
+    HWND main = CreateWindowExA(0, "quillomat", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), &settings);
+    ASSERT_EQ(tray.adds, 1);
+    SendMessageA(main, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_EQ(tray.adds, 2) << "without waiting for the watchdog";
+    DestroyWindow(main);
+    MSG quit; // the one the window's end posts for the program's loop
+    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
