@@ -21,6 +21,8 @@ namespace {
 
 constexpr char kDataProp[] = "PROP_ABOUTDIALOGDATA";
 constexpr char kLinkTooltip[] = "サポートサイトへ";
+// The link's tooltip, whose tool is taken off the link before the link is destroyed.
+constexpr char kTooltipProp[] = "PROP_ABOUTTOOLTIP";
 constexpr char kFreeResourcesLibrary[] = "rsrc32.dll";
 constexpr char kFreeResourcesExport[] = "_MyGetFreeSystemResources32@4";
 
@@ -212,8 +214,10 @@ BOOL onInitDialog(HWND dialog, LPARAM lParam) {
     AttachLinkLabel(link); // without it the line is a plain static showing the address
     SendDlgItemMessageA(dialog, IDC_ABOUT_ICON, STM_SETICON,
                         reinterpret_cast<WPARAM>(data->bigIcon), 0);
-    if (HWND tooltip = tooltipCreate(dialog, moduleInstance()))
+    if (HWND tooltip = tooltipCreate(dialog, moduleInstance())) {
         tooltipAddTool(tooltip, dialog, link, kLinkTooltip);
+        SetPropA(dialog, kTooltipProp, tooltip);
+    }
     autoSize(dialog);
     // Placed once it has its width: placed first, a box opened from the tray could grow
     // past the edge of the screen.
@@ -254,7 +258,13 @@ BOOL onNcHitTest(HWND dialog, WPARAM wParam, LPARAM lParam) {
     return TRUE;
 }
 
+// The dialog hears of its end before its controls do: the tooltip lets go of the link here,
+// so the link, going next, restores the static's own procedure over nothing else's. (A
+// tooltip already destroyed with its owner let go then.)
 BOOL onDestroy(HWND dialog) {
+    if (const auto tooltip = static_cast<HWND>(RemovePropA(dialog, kTooltipProp)))
+        if (IsWindow(tooltip))
+            tooltipRemoveTool(tooltip, dialog, GetDlgItem(dialog, IDC_ABOUT_LINK));
     RemovePropA(dialog, kDataProp);
     return TRUE;
 }

@@ -3,6 +3,7 @@
 #include "app/run.h"
 
 #include "app/main_window.h"
+#include "capture/note_popup.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 #include "support/window.h"
@@ -47,11 +48,21 @@ int RunApplication(HINSTANCE instance) {
     // ANSI: they hand typed double-byte characters to the ANSI edit control
     // whole, where the narrow ones can split them into single bytes.
     MSG msg{};
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    BOOL got = 0;
+    while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
         if (editorWindow && TranslateAcceleratorW(editorWindow, accelerators, &msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
+    }
+    if (got < 0) {
+        // The queue has failed and no message can come: the program ends as a quit ends it
+        // (icon removed, hotkey released), and an open note waits as its draft for the next
+        // start, since no box could be answered.
+        if (editorWindow && IsWindowVisible(editorWindow))
+            keepNotePopupDraft(editorWindow);
+        DestroyWindow(mainWindow);
+        msg.wParam = 0;
     }
 
     CloseHandle(mutex);

@@ -24,7 +24,10 @@ static void deleteIcon() {
 
 HWND FindTrayNotifyWindow() {
     HWND taskbar = FindWindowA("Shell_TrayWnd", "");
-    return FindWindowExA(taskbar, nullptr, "TrayNotifyWnd", "");
+    HWND area = FindWindowExA(taskbar, nullptr, "TrayNotifyWnd", "");
+    // Watching the taskbar where there is no such area costs one look a second, not a
+    // search.
+    return area ? area : taskbar;
 }
 
 bool InstallTrayIcon(HWND window) {
@@ -77,8 +80,8 @@ void CALLBACK TrayWatchdogProc(HWND, UINT, UINT_PTR, DWORD) {
             return;
         trayNotifyWindow = nullptr;
     }
-    // The notification area is gone; once a new one appears the shell has
-    // restarted and has forgotten the icon.
+    // The notification area is gone; once a new one (or a taskbar) appears the shell
+    // has restarted and has forgotten the icon.
     trayNotifyWindow = FindTrayNotifyWindow();
     if (trayNotifyWindow) {
         deleteIcon();

@@ -122,6 +122,10 @@ bool createNoteFile(const char *root, const NoteTime &time, const char *text,
         return fail(result, root, ERROR_INVALID_PARAMETER);
     if (root[0] == '\0')
         return fail(result, root, ERROR_PATH_NOT_FOUND);
+    // Half a double-byte character would take the separator after it as its
+    // second byte and put the note in some other folder.
+    if (sjisByteKind(root, std::strlen(root) - 1) == kSjisLead)
+        return fail(result, root, ERROR_INVALID_NAME);
 
     // Every name is made before any folder, so a path too long creates nothing.
     char monthFolder[kPathBufferSize];
@@ -156,9 +160,10 @@ bool createNoteFile(const char *root, const NoteTime &time, const char *text,
 
 // The folder notes go below: the document folder, or the executable's directory.
 static bool noteRoot(const char *folder, char (&root)[kPathBufferSize], NoteSaveResult *result) {
-    if (folder[0] == '\0')
-        moduleDirectory(root);
-    else if (std::strlen(folder) >= kPathBufferSize)
+    if (folder[0] == '\0') {
+        if (!moduleDirectory(root))
+            return fail(result, folder, ERROR_FILENAME_EXCED_RANGE);
+    } else if (std::strlen(folder) >= kPathBufferSize)
         return fail(result, folder, ERROR_FILENAME_EXCED_RANGE);
     else
         sjisCopyBounded(kPathBufferSize, root, folder);

@@ -42,7 +42,7 @@ bool pathJoin(char destination[kPathBufferSize], const char *base, const char *r
 // Windows only (path_win.cpp).
 
 // The running executable's directory, without a trailing backslash ("D:" for a root).
-// Always true; the buffer holds the empty string if the file name cannot be had.
+// False, with the empty string, when the file name cannot be had whole.
 bool moduleDirectory(char path[kPathBufferSize]);
 
 // True for an existing file or directory; every failure reads as false.

@@ -4,10 +4,11 @@
 
 bool moduleDirectory(char path[kPathBufferSize]) {
     const DWORD length = GetModuleFileNameA(GetModuleHandleA(nullptr), path, kPathBufferSize);
-    if (length == 0)
+    // A cut-off name would name some other folder.
+    if (length == 0 || length >= kPathBufferSize) {
         path[0] = '\0';
-    // Older systems leave a name that fills the buffer unterminated.
-    path[kPathBufferSize - 1] = '\0';
+        return false;
+    }
     pathCutLastComponent(path);
     return true;
 }

@@ -110,18 +110,20 @@ bool workAreaAt(POINT point, RECT *rect) {
     return workArea(rect);
 }
 
-void placeAtCursor(HWND window) {
-    const int w = windowWidth(window);
-    const int h = windowHeight(window);
+POINT placementAtCursor(int width, int height) {
     POINT cursor{};
     GetCursorPos(&cursor);
     // The user is looking at the monitor under the cursor, not necessarily
     // the primary one.
     RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     workAreaAt(cursor, &area);
-    const PlacePoint p = placeCentredInArea({cursor.x, cursor.y}, w, h,
+    const PlacePoint p = placeCentredInArea({cursor.x, cursor.y}, width, height,
                                             {area.left, area.top, area.right, area.bottom});
-    POINT at{p.x, p.y};
+    return {p.x, p.y};
+}
+
+void placeAtCursor(HWND window) {
+    POINT at = placementAtCursor(windowWidth(window), windowHeight(window));
     toParentClient(window, &at);
     windowMoveTo(window, at.x, at.y);
 }
@@ -187,15 +189,25 @@ HWND tooltipCreate(HWND parent, HINSTANCE instance) {
                            CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr, instance, nullptr);
 }
 
-bool tooltipAddTool(HWND tooltip, HWND owner, HWND control, const char *text) {
+static TOOLINFOA toolFor(HWND owner, HWND control) {
     TOOLINFOA tool;
     zeroFill(&tool, sizeof tool);
     tool.cbSize = TTTOOLINFOA_V1_SIZE;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = owner;
     tool.uId = reinterpret_cast<UINT_PTR>(control);
+    return tool;
+}
+
+bool tooltipAddTool(HWND tooltip, HWND owner, HWND control, const char *text) {
+    TOOLINFOA tool = toolFor(owner, control);
     tool.lpszText = const_cast<char *>(text);
     return SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) != 0;
+}
+
+void tooltipRemoveTool(HWND tooltip, HWND owner, HWND control) {
+    TOOLINFOA tool = toolFor(owner, control);
+    SendMessageA(tooltip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 // Windows 10 (1607) and later; absent before, where the system's DPI holds for every window.

@@ -23,6 +23,9 @@ bool windowGrowWidth(HWND window, int dw);
 bool workArea(RECT *rect);
 // The work area of the monitor under (or nearest to) the given screen point.
 bool workAreaAt(POINT point, RECT *rect);
+// Where the top-left corner of a top-level window of this size goes: centred on the
+// mouse cursor, inside the work area of the monitor under the cursor.
+POINT placementAtCursor(int width, int height);
 // Centres the window on the mouse cursor, inside the work area of the monitor
 // under the cursor.
 void placeAtCursor(HWND window);
@@ -44,6 +47,8 @@ bool invalidateWindow(HWND window);
 HWND tooltipCreate(HWND parent, HINSTANCE instance);
 // The text must stay valid while the tooltip lives.
 bool tooltipAddTool(HWND tooltip, HWND owner, HWND control, const char *text);
+// Takes the tool away, and with it the tooltip's hold on the control's messages.
+void tooltipRemoveTool(HWND tooltip, HWND owner, HWND control);
 
 // Dots per inch: what sizes in pixels are for (96), the system's, and a window's: that of
 // its monitor where the program is aware of each monitor's, else the system's.

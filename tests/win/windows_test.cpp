@@ -36,7 +36,7 @@ struct Editor {
         imeSetOpen(owner, false); // the thread's input context, which the edit shares
         window = createNotePopup(owner, &settings);
         edit = GetDlgItem(window, IDC_NOTE_EDIT);
-        ShowWindow(window, SW_SHOWNORMAL);
+        showNotePopup(window);
     }
     ~Editor() {
         DestroyWindow(owner);
@@ -83,6 +83,7 @@ TEST(NoteStore, RootsAndFailures) {
         {"表", "", 0},                                // its 0x5C is no separator
         {"missing\\notes", "", ERROR_PATH_NOT_FOUND}, // one level only
         {"notes", "x", ERROR_ALREADY_EXISTS},
+        {"notes\x81", "", ERROR_INVALID_NAME}, // half a character would swallow the separator
         {std::string(490, 'r'), "", ERROR_FILENAME_EXCED_RANGE}};
     for (const auto &[name, first, error] : cases) {
         TempFolder temp;
@@ -288,8 +289,11 @@ TEST(Tray, TriesTwentyOneTimesHalfASecondApartAndTheWatchdogAddsItAgain) {
     ASSERT_TRUE(InstallTrayIcon(tray.tray));
     tray.restart(); // the shell ended and came back with a new notification area
     EXPECT_TRUE(waitUntil([&] { return tray.adds == 23; }, 3000));
+    DestroyWindow(tray.area); // a shell with no notification area of its own: its taskbar counts
+    tray.area = nullptr;
+    EXPECT_TRUE(waitUntil([&] { return tray.adds == 24; }, 3000));
     RemoveTrayIcon(tray.tray);
-    EXPECT_EQ(tray.deletes, 2);
+    EXPECT_EQ(tray.deletes, 3);
 }
 
 TEST(MainWindow, TheIconIsBackAtOnceWhenTheTaskbarIsMadeAnew) {
