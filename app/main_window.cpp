@@ -24,8 +24,9 @@ static AppSettings *settingsOf(HWND window) {
     return static_cast<AppSettings *>(GetPropA(window, kPropParam));
 }
 
+// The editor is made once and hidden between notes: open means shown.
 static bool editorIsOpen() {
-    return editorWindow && IsWindow(editorWindow);
+    return editorWindow && IsWindow(editorWindow) && IsWindowVisible(editorWindow);
 }
 
 BOOL RegisterPopupHotkey(HWND window, const AppSettings *settings) {
@@ -73,10 +74,10 @@ void ToggleEditor(HWND window) {
         SendMessageA(editorWindow, WM_COMMAND, IDM_CANCEL, 0);
         return;
     }
-    editorWindow = createNotePopup(window, settingsOf(window));
-    if (!editorWindow)
-        return;
-    showNotePopup(editorWindow);
+    if (!editorWindow || !IsWindow(editorWindow))
+        editorWindow = createNotePopup(window, settingsOf(window));
+    if (editorWindow)
+        showNotePopup(editorWindow);
 }
 
 // Closes an open editor the normal way, so that its text is saved. False when
@@ -145,6 +146,9 @@ static LRESULT onStarted(HWND window, WPARAM hotkeyTaken) {
     if (!settings)
         return 0;
     recoverLostNote(window, settings->documentFolder);
+    // Made now, so that the hotkey only has to show it.
+    if (!editorWindow)
+        editorWindow = createNotePopup(window, settingsOf(window));
     if (hotkeyTaken && settings->hotkey != 0)
         reportHotkeyTaken(window, static_cast<std::uint32_t>(settings->hotkey), "Jotwell",
                           "トレイアイコンのメニューの「設定」から変更できます。");

@@ -6,8 +6,8 @@
 
 struct AppSettings;
 
-// The popup editor, or a window that has gone, or null. Read by the message
-// loop for the Esc accelerator; IsWindow tells whether it is still open.
+// The popup editor, made once and hidden between notes, or null. Read by the message
+// loop for the Esc accelerator; it is open while it is visible.
 extern HWND editorWindow;
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -137,14 +137,9 @@ LRESULT onCreate(HWND window, const CREATESTRUCTA *create) {
     // An editor without its edit control could take no note.
     if (!edit)
         return -1;
-    SetWindowTextA(edit, "");
     // Without this the control takes only about 30,000 typed or pasted
     // characters and silently drops the rest of a long paste.
     SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
-    SetFocus(edit);
-    SendMessageA(edit, EM_SETSEL, 0, -1);
-    if (settings->imeOnAtStartup)
-        imeSetOpen(edit, true);
     return 0;
 }
 
@@ -157,6 +152,9 @@ LRESULT onSize(HWND window) {
 }
 
 LRESULT onActivate(HWND window, WPARAM wParam) {
+    // Hidden, it holds no note: its deactivation is the end of one.
+    if (!IsWindowVisible(window))
+        return 0;
     if (LOWORD(wParam) != WA_INACTIVE) {
         // Coming back after a failed save, the text is where the keys go.
         if (HWND edit = editOf(window))
@@ -169,7 +167,7 @@ LRESULT onActivate(HWND window, WPARAM wParam) {
 }
 
 LRESULT onCommand(HWND window, WPARAM wParam) {
-    if (LOWORD(wParam) == IDM_CANCEL)
+    if (LOWORD(wParam) == IDM_CANCEL && IsWindowVisible(window))
         SendMessageA(window, WM_CLOSE, 0, 0);
     // Each change starts the wait again: the draft is written once typing pauses.
     else if (LOWORD(wParam) == IDC_NOTE_EDIT && HIWORD(wParam) == EN_CHANGE)
@@ -183,15 +181,25 @@ LRESULT onTimer(HWND window, WPARAM id) {
     return 0;
 }
 
+// Hidden until the next note, empty: no text lingers in it.
+void hide(HWND window) {
+    ShowWindow(window, SW_HIDE);
+    if (HWND edit = editOf(window))
+        SetWindowTextA(edit, "");
+    // That change is no typing: there is no draft to write.
+    KillTimer(window, DRAFT_TIMER_ID);
+    RemovePropA(window, kPropClosing);
+}
+
 // The one save path of the editor: every way out arrives here.
 LRESULT onClose(HWND window) {
     const AppSettings *settings = settingsOf(window);
-    // Without its settings the editor is already being destroyed.
-    if (!settings || GetPropA(window, kPropClosing))
+    // Without its settings the editor is already being destroyed; hidden, it holds nothing.
+    if (!settings || !IsWindowVisible(window) || GetPropA(window, kPropClosing))
         return 0;
     SetPropA(window, kPropClosing, kFlag);
     if (saveEditorText(window, *settings)) {
-        DestroyWindow(window);
+        hide(window);
         return 0;
     }
     // The box's modal loop may have seen the owner, and with it the editor, go.
@@ -219,12 +227,9 @@ LRESULT onDestroy(HWND window) {
 HWND createNotePopup(HWND owner, AppSettings *settings) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     registerAppWindowClass(instance, kClassName, notePopupProc);
-    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kClassName, kTitle,
-                                  WS_THICKFRAME, CW_USEDEFAULT, CW_USEDEFAULT, kWidth, kHeight,
-                                  owner, nullptr, instance, settings);
-    if (window)
-        SetForegroundWindow(window);
-    return window;
+    return CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kClassName, kTitle, WS_THICKFRAME,
+                           CW_USEDEFAULT, CW_USEDEFAULT, kWidth, kHeight, owner, nullptr, instance,
+                           settings);
 }
 
 LRESULT CALLBACK notePopupProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -242,14 +247,35 @@ LRESULT CALLBACK notePopupProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 }
 
 void showNotePopup(HWND editor) {
-    // Placed first, so that it is on the monitor under the cursor, whose DPI it takes.
-    placeAtCursor(editor);
+    // Each note starts afresh: empty, nothing to undo, no failure remembered, the size of a
+    // new editor whatever the user made of the last one.
+    HWND edit = editOf(editor);
+    const AppSettings *settings = settingsOf(editor);
+    if (!edit || !settings)
+        return;
+    SetWindowTextA(edit, "");
+    SendMessageA(edit, EM_EMPTYUNDOBUFFER, 0, 0);
+    KillTimer(editor, DRAFT_TIMER_ID);
+    RemovePropA(editor, kPropSaveFailed);
+    // It takes the DPI of the monitor under the cursor: left on another one, it is moved there
+    // first.
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    if (MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST) !=
+        MonitorFromWindow(editor, MONITOR_DEFAULTTONEAREST))
+        placeAtCursor(editor);
     const UINT dpi = windowDpi(editor);
-    windowResize(editor, MulDiv(kWidth, static_cast<int>(dpi), kDefaultDpi),
-                 MulDiv(kHeight, static_cast<int>(dpi), kDefaultDpi));
-    setFontForDpi(editor, dpi);
-    placeAtCursor(editor);
-    ShowWindow(editor, SW_SHOWNORMAL);
+    if (dpi != systemDpi() || GetPropA(editor, kPropFont))
+        setFontForDpi(editor, dpi);
+    const int width = MulDiv(kWidth, static_cast<int>(dpi), kDefaultDpi);
+    const int height = MulDiv(kHeight, static_cast<int>(dpi), kDefaultDpi);
+    const POINT at = placementAtCursor(width, height);
+    if (settings->imeOnAtStartup)
+        imeSetOpen(edit, true);
+    // Sized, placed and shown in one move: each move is a round trip to the display.
+    SetWindowPos(editor, nullptr, at.x, at.y, width, height, SWP_NOZORDER | SWP_SHOWWINDOW);
+    SetForegroundWindow(editor);
+    SetFocus(edit);
 }
 
 void keepNotePopupDraft(HWND editor) {

@@ -144,7 +144,7 @@ int main(int argc, char **argv) {
     Sleep(300);
     saveScreenshot("run-editor");
     pressKeys({VK_ESCAPE});
-    waitUntil([&] { return !IsWindow(editor); });
+    waitUntil([&] { return !IsWindowVisible(editor); });
     const std::string note = newestNote(folder);
     if (note.empty())
         return fail("no note was saved");

@@ -185,14 +185,17 @@ TEST(Jotwell, EveryWayOutSavesWhatWasTypedAndQuitSavesTheOpenNote) {
         open(app);
         HWND editor = waitForEditor(app);
         ASSERT_NE(editor, nullptr) << text;
+        // Each opening a fresh editor: 640 x 100 at the cursor, empty, nothing to undo.
         RECT r{};
         GetWindowRect(editor, &r);
-        EXPECT_TRUE((r.left + r.right) / 2 == at && (r.top + r.bottom) / 2 == 300)
-            << "at the cursor";
+        EXPECT_TRUE(r.left == at - 320 && r.top == 250 && r.right == at + 320 && r.bottom == 350);
+        EXPECT_EQ(app.editorText(), "");
+        EXPECT_EQ(SendDlgItemMessageA(editor, IDC_NOTE_EDIT, EM_CANUNDO, 0, 0), 0);
         typeText(typed);
         if (typed == L"日本語")
             pressKeys({VK_RETURN});
         ASSERT_TRUE(waitUntil([&] { return app.editorText() == text; })) << text;
+        SetWindowPos(editor, nullptr, 0, 0, 300, 300, SWP_NOZORDER | SWP_NOMOVE); // the user's
         close(app);
         EXPECT_TRUE(waitUntil([&] { return !app.editor(); })) << text;
     }
