@@ -17,6 +17,7 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -45,7 +46,7 @@ constexpr unsigned long long kSizeLimit = 200 * 1024;
 struct Options {
     int reps = 50;
     int idleSeconds = 60;
-    int cycles = 200;
+    int cycles = 2000;
     int soak = 0; // --soak N: the soak instead of the timings
     std::string csv;
     std::string win32Exe;
@@ -211,12 +212,26 @@ class NoteFinder {
     std::set<std::string> seen_;
 };
 
+// Wine now and then leaves Ctrl or Alt of the last chord down in Jotwell's own keyboard
+// state (its key-up went to another queue); Esc then arrives as Ctrl+Esc, which closes
+// nothing. Key-ups alone put that right and type nothing.
+void releaseModifiers() {
+    std::array<INPUT, 3> ups{};
+    const std::array<WORD, 3> keys{VK_CONTROL, VK_MENU, VK_SHIFT};
+    for (std::size_t k = 0; k < ups.size(); ++k) {
+        ups[k].type = INPUT_KEYBOARD;
+        ups[k].ki.wVk = keys[k];
+        ups[k].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput(static_cast<UINT>(ups.size()), ups.data(), sizeof(INPUT));
+}
+
 // One note, as a user takes it: the hotkey, a few typed words, Esc.
 //   open: SendInput of the hotkey -> the editor is the foreground window with
 //         the focus in its edit control;
 //   save: SendInput of Esc -> the editor is gone and the note file holds the
-//         text. The editor writes the file before it destroys itself, so the
-//         file is looked for once the window has gone.
+//         text. The editor writes the file before it hides itself, so the
+//         file is looked for once the window is hidden.
 bool noteCycle(const Jotwell &app, DWORD thread, NoteFinder &notes, int index, double *openMs,
                double *saveMs) {
     if (app.editor())
@@ -236,9 +251,10 @@ bool noteCycle(const Jotwell &app, DWORD thread, NoteFinder &notes, int index, d
         return failed("the typed text did not arrive in the editor");
     Sleep(kSettleMs);
 
+    releaseModifiers();
     const double escaped = nowMs();
     pressKeys({VK_ESCAPE});
-    const double gone = pollUntil([&] { return !IsWindow(editor); });
+    const double gone = pollUntil([&] { return !IsWindowVisible(editor); });
     if (gone < 0)
         return failed("Esc did not close the editor");
     const double saved = notes.find(text) ? gone : pollUntil([&] { return notes.find(text); });
@@ -257,7 +273,7 @@ bool startOnce(const Jotwell &app, double *ms) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    const std::string exe = app.folder / "jotwell.exe";
+    const std::string exe = app.folder / "Jotwell.EXE";
     std::string commandLine = "\"" + exe + "\"";
     const double created = nowMs();
     if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
@@ -314,6 +330,98 @@ bool peerOnce(double *ms) {
     return true;
 }
 
+// Shift-JIS to UTF-8, as Linux shows Wine's command lines.
+std::string utf8Of(const std::string &sjis) {
+    std::wstring wide(sjis.size(), L'\0');
+    wide.resize(
+        static_cast<size_t>(MultiByteToWideChar(932, 0, sjis.data(), static_cast<int>(sjis.size()),
+                                                &wide[0], static_cast<int>(wide.size()))));
+    std::string utf8(wide.size() * 3, '\0');
+    utf8.resize(static_cast<size_t>(
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0],
+                            static_cast<int>(utf8.size()), nullptr, nullptr)));
+    return utf8;
+}
+
+std::string lowerAscii(std::string text) {
+    for (char &c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// The floor probe (floor.exe beside this program) in one of its modes; null on failure.
+HANDLE startFloor(const char *mode, DWORD *pid = nullptr) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::string commandLine = "\"" + ownFolder() + "\\floor.exe\" " + mode;
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return nullptr;
+    CloseHandle(info.hThread);
+    if (pid)
+        *pid = info.dwProcessId;
+    return info.hProcess;
+}
+
+void endFloor(HANDLE process) {
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 10000);
+    CloseHandle(process);
+}
+
+// start floor: CreateProcess of a program with Jotwell's imports and manifest -> its
+// hidden window exists and it waits for input in its message loop.
+bool floorStartOnce(double *ms) {
+    DWORD pid = 0;
+    const double created = nowMs();
+    HANDLE process = startFloor("start", &pid);
+    if (!process)
+        return failed("floor.exe could not be started");
+    double ready = pollUntil([&] { return findWindow(pid, "JotwellFloorStart") != nullptr; });
+    if (ready >= 0)
+        ready = WaitForInputIdle(process, static_cast<DWORD>(kTimeoutMs)) == 0 ? nowMs() : -1;
+    endFloor(process);
+    if (ready < 0)
+        return failed("floor.exe did not come up");
+    *ms = ready - created;
+    Sleep(kSettleMs);
+    return true;
+}
+
+// The fresh-window floor: Ctrl+Alt+K -> a new tool window with an edit control, in front
+// with the focus; the close floor: Esc -> that window destroyed. The same text is typed
+// in between as into Jotwell's editor.
+bool floorWindowCycle(DWORD thread, int index, double *openMs, double *closeMs) {
+    HWND pane = nullptr;
+    const double pressed = nowMs();
+    pressKeys({VK_CONTROL, VK_MENU, 'K'});
+    const double opened = pollUntil([&] {
+        return (pane = activeWithFocus(thread, [](HWND active, HWND focus) {
+                    return GetParent(focus) == active && className(active) == "JotwellFloorPane";
+                })) != nullptr;
+    });
+    if (opened < 0)
+        return failed("the floor's window did not come up with the focus");
+    *openMs = opened - pressed;
+    const std::string text = format("bench note %d", index);
+    typeText(std::wstring(text.begin(), text.end()));
+    if (!waitUntil([&] { return windowText(GetDlgItem(pane, 1)) == text; },
+                   static_cast<DWORD>(kTimeoutMs)))
+        return failed("the typed text did not arrive in the floor's window");
+    Sleep(kSettleMs);
+    releaseModifiers();
+    const double escaped = nowMs();
+    pressKeys({VK_ESCAPE});
+    const double gone = pollUntil([&] { return !IsWindow(pane); });
+    if (gone < 0)
+        return failed("Esc did not close the floor's window");
+    *closeMs = gone - escaped;
+    Sleep(kSettleMs);
+    return true;
+}
+
 // The Linux process id of a Wine process, found by a unique part of its
 // command line; 0 when this is not Wine on Linux.
 unsigned long hostProcessId(const std::string &commandLinePart) {
@@ -322,8 +430,7 @@ unsigned long hostProcessId(const std::string &commandLinePart) {
     if (search == INVALID_HANDLE_VALUE)
         return 0;
     unsigned long found = 0;
-    std::string part = commandLinePart;
-    CharLowerA(&part[0]);
+    const std::string part = lowerAscii(utf8Of(commandLinePart));
     do {
         char *end = nullptr;
         const unsigned long pid = std::strtoul(data.cFileName, &end, 10);
@@ -331,10 +438,7 @@ unsigned long hostProcessId(const std::string &commandLinePart) {
             continue;
         std::string line = readFile(format("Z:\\proc\\%lu\\cmdline", pid));
         std::replace(line.begin(), line.end(), '\0', ' ');
-        if (line.empty())
-            continue;
-        CharLowerA(&line[0]);
-        if (line.find(part) != std::string::npos)
+        if (lowerAscii(line).find(part) != std::string::npos)
             found = pid;
     } while (!found && FindNextFileA(search, &data));
     FindClose(search);
@@ -726,6 +830,7 @@ Row sizeRow(const char *name, const std::string &path) {
 
 struct Samples {
     std::vector<double> open, save, start, peer;
+    std::vector<double> openFloor, closeFloor, startFloor; // the platform's, at the same moments
 };
 
 bool measureStartAndPeer(const Options &options, Samples *samples) {
@@ -733,125 +838,21 @@ bool measureStartAndPeer(const Options &options, Samples *samples) {
     Jotwell app(iniText(kCtrlAltJ));
     // Interleaved, so that both see the same moments of a noisy machine.
     for (int i = 0; i < options.reps; ++i) {
-        double start = 0, peer = 0;
-        if (!startOnce(app, &start) || !peerOnce(&peer))
+        double start = 0, peer = 0, floor = 0;
+        if (!startOnce(app, &start) || !peerOnce(&peer) || !floorStartOnce(&floor))
             return false;
         samples->start.push_back(start);
         samples->peer.push_back(peer);
+        samples->startFloor.push_back(floor);
         if ((i + 1) % 10 == 0 || i + 1 == options.reps)
-            progress("start and peer %d/%d", i + 1, options.reps);
+            progress("start, peer and floor %d/%d", i + 1, options.reps);
     }
     return true;
-}
-
-struct Resident {
-    double idleCpuPerMinute = -1;
-    const char *cpuMethod = "";
-    Memory memoryBefore, memoryAfter;
-    Count gdiBefore, gdiAfter, userBefore, userAfter;
-};
-
-bool measureResident(const Options &options, Samples *samples, Resident *resident) {
-    Jotwell app;
-    const std::string notesFolder = app.folder / "notes";
-    writeFile(app.folder / "jotwell.ini", iniText(kCtrlAltJ, notesFolder.c_str()));
-    if (!app.start())
-        return failed("jotwell.exe did not start");
-    const DWORD thread = GetWindowThreadProcessId(app.main, nullptr);
-    NoteFinder notes(notesFolder);
-    int index = 0;
-    for (int i = 0; i < options.reps; ++i) {
-        double open = 0, save = 0;
-        if (!noteCycle(app, thread, notes, ++index, &open, &save))
-            return false;
-        samples->open.push_back(open);
-        samples->save.push_back(save);
-        if ((i + 1) % 10 == 0 || i + 1 == options.reps)
-            progress("open and save %d/%d", i + 1, options.reps);
-    }
-
-    describeProcessTimes(app.process);
-    // Idle: nothing touches the program; this process sleeps.
-    const std::string folderName = app.folder.path.substr(app.folder.path.find_last_of('\\') + 1);
-    const unsigned long hostPid = hostProcessId(folderName);
-    Sleep(1000);
-    progress("idle for %d s", options.idleSeconds);
-    const CpuReading before = cpuTime(app.pid, hostPid);
-    const double idleStart = nowMs();
-    Sleep(static_cast<DWORD>(options.idleSeconds) * 1000);
-    const CpuReading after = cpuTime(app.pid, hostPid);
-    const double idleMinutes = (nowMs() - idleStart) / 60000.0;
-    if (before.ms < 0 || after.ms < 0)
-        return failed("the CPU time of jotwell.exe could not be read");
-    resident->idleCpuPerMinute = (after.ms - before.ms) / idleMinutes;
-    resident->cpuMethod = after.method;
-
-    resident->memoryBefore = privateBytes(app.process);
-    resident->gdiBefore = gdiObjects(app.process);
-    resident->userBefore = userObjects(app.process, app.pid);
-    for (int i = 0; i < options.cycles; ++i) {
-        double open = 0, save = 0;
-        if (!noteCycle(app, thread, notes, ++index, &open, &save))
-            return false;
-        if ((i + 1) % 50 == 0 || i + 1 == options.cycles)
-            progress("cycles %d/%d", i + 1, options.cycles);
-    }
-    Sleep(1000);
-    resident->memoryAfter = privateBytes(app.process);
-    resident->gdiAfter = gdiObjects(app.process);
-    resident->userAfter = userObjects(app.process, app.pid);
-    PostMessageA(app.main, WM_COMMAND, IDM_QUIT, 0);
-    if (app.waitForExit() != 0)
-        return failed("jotwell.exe did not quit with exit code 0");
-    return true;
-}
-
-std::vector<Row> tableOf(const Options &options, const Samples &samples, const Resident &resident) {
-    const Stats open = statsOf(samples.open), save = statsOf(samples.save),
-                start = statsOf(samples.start), peer = statsOf(samples.peer);
-    const std::string frame = format("p95 <= %.1f", kFrameMs);
-    std::vector<Row> rows;
-    rows.push_back(timingRow("open", "hotkey -> editor in front, edit control focused, ms", open,
-                             frame, verdict(open.p95 <= kFrameMs)));
-    rows.push_back(timingRow("save", "Esc -> note file complete, editor gone, ms", save, frame,
-                             verdict(save.p95 <= kFrameMs)));
-    rows.push_back(timingRow("start", "CreateProcess -> tray icon accepted, main window, ms", start,
-                             "see start/peer", ""));
-    rows.push_back(
-        timingRow("peer", "Notepad: CreateProcess -> edit control focused, ms", peer, "", ""));
-    const double openMedian = open.median / peer.median, openP95 = open.p95 / peer.p95;
-    const double startMedian = start.median / peer.median, startP95 = start.p95 / peer.p95;
-    rows.push_back({"open/peer", "open / peer (median; p95 over p95)", 0, ratio(openMedian),
-                    ratio(openP95), "", "<= 0.05 (20x faster)",
-                    verdict(openMedian <= 0.05 && openP95 <= 0.05)});
-    rows.push_back({"start/peer", "start / peer (median; p95 over p95)", 0, ratio(startMedian),
-                    ratio(startP95), "", "<= 0.5", verdict(startMedian <= 0.5 && startP95 <= 0.5)});
-    rows.push_back(
-        {"idle cpu",
-         format("CPU over %d s idle, ms per minute (%s)", options.idleSeconds, resident.cpuMethod),
-         1, format("%.2f", resident.idleCpuPerMinute), "", "", "<= 10",
-         verdict(resident.idleCpuPerMinute <= 10)});
-    const std::string cycles = format("before -> after %d cycles", options.cycles);
-    rows.push_back({"private bytes", cycles + ", " + resident.memoryAfter.method, 0,
-                    format("%lld -> %lld", resident.memoryBefore.bytes, resident.memoryAfter.bytes),
-                    "", "", "reported", "-"});
-    auto countRow = [&](const char *name, const Count &before, const Count &after) {
-        const bool read = before.value >= 0 && after.value >= 0;
-        return Row{name,        cycles + ", " + after.method,
-                   0,           format("%ld -> %ld", before.value, after.value),
-                   "",          "",
-                   "unchanged", read ? verdict(before.value == after.value) : "not read"};
-    };
-    rows.push_back(countRow("gdi objects", resident.gdiBefore, resident.gdiAfter));
-    rows.push_back(countRow("user objects", resident.userBefore, resident.userAfter));
-    rows.push_back(sizeRow("size win64", ownFolder() + "\\jotwell.exe"));
-    rows.push_back(sizeRow("size win32", options.win32Exe));
-    return rows;
 }
 
 // The soak's note i: one in ten long (32 to 64 KB), three in ten a few characters, the
 // rest up to 4 KB; Japanese (with 0x5C second bytes), half-width katakana, ASCII, tabs and
-// line breaks mixed. Pasted; the short notes that follow the mixed ones are typed.
+// line breaks mixed. Put in whole; the short notes that follow the mixed ones are typed.
 std::string soakText(int i) {
     static const char *const pieces[] = {"表示",   "ソフト", "メモ帳", "日本語入力", "ﾊﾝｶｸｶﾀｶﾅ",
                                          "note",   "123",    " ",      "\t",         "\r\n",
@@ -868,28 +869,242 @@ std::string soakText(int i) {
     return text;
 }
 
-bool paste(HWND edit, const std::string &text) {
-    if (!OpenClipboard(nullptr))
-        return false;
-    EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    std::memcpy(GlobalLock(memory), text.c_str(), text.size() + 1);
-    GlobalUnlock(memory);
-    const bool put = SetClipboardData(CF_TEXT, memory) != nullptr;
-    CloseClipboard();
+// The text put in at the caret as a paste puts it, but not through the clipboard: each
+// paste through Wine's clipboard grows the pasting process by about a kilobyte, in a bare
+// window as in Jotwell's (docs/performance.md), which would hide Jotwell's own memory.
+bool putText(HWND edit, const std::string &text) {
     DWORD_PTR length = 0;
-    return put && SendMessageTimeoutA(edit, WM_PASTE, 0, 0, SMTO_ABORTIFHUNG, 10000, nullptr) &&
-           pollUntil([&] {
-               return SendMessageTimeoutA(edit, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000,
-                                          &length) &&
-                      length == text.size();
-           }) >= 0;
+    return SendMessageTimeoutA(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()),
+                               SMTO_ABORTIFHUNG, 10000, nullptr) &&
+           SendMessageTimeoutA(edit, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length) &&
+           length == text.size();
+}
+
+struct Objects {
+    Count gdi, user;
+    Memory memory;
+};
+
+// The memory is read last: reading the GDI handle table brings its pages into the
+// program's resident memory, once, and read first it would count as growth.
+Objects objectsOf(const Jotwell &app) {
+    Objects objects;
+    objects.gdi = gdiObjects(app.process);
+    objects.user = userObjects(app.process, app.pid);
+    objects.memory = privateBytes(app.process);
+    return objects;
 }
 
 std::string figures(const Jotwell &app) {
-    return format("GDI objects %ld, USER objects %ld, private bytes %lld",
-                  gdiObjects(app.process).value, userObjects(app.process, app.pid).value,
-                  privateBytes(app.process).bytes);
+    const Objects objects = objectsOf(app);
+    return format("GDI objects %ld, USER objects %ld, private bytes %lld", objects.gdi.value,
+                  objects.user.value, objects.memory.bytes);
+}
+
+// One note as the soak and the leak check take it: the hotkey (again when Wine dropped the
+// chord), the text put in, or typed when asked, Esc; then the note is found on disk byte for
+// byte. Esc closes it, not the chord: a chord whose modifiers Wine lost would type a letter
+// into the note. A chord that arrives late may close the editor before its text is in: that
+// note is taken again.
+bool takeNote(const Jotwell &app, DWORD thread, NoteFinder &finder, int i, const std::string &text,
+              bool typed) {
+    const auto toggle = [&](bool open) {
+        for (int tries = 0; tries < 3; ++tries) {
+            if (open)
+                pressKeys({VK_CONTROL, VK_MENU, 'J'});
+            else {
+                releaseModifiers();
+                pressKeys({VK_ESCAPE});
+            }
+            if (pollUntil([&] { return (app.editor() != nullptr) == open; }, 5000) >= 0)
+                return true;
+        }
+        return false;
+    };
+    const auto putIn = [&](HWND edit) {
+        if (!typed)
+            return putText(edit, text);
+        if (pollUntil([&] { return editorWithFocus(thread) != nullptr; }) < 0)
+            return false;
+        typeText(std::wstring(text.begin(), text.end()));
+        return pollUntil([&] { return windowText(edit) == text; }) >= 0;
+    };
+    for (int tries = 0; tries < 3; ++tries) {
+        HWND editor = nullptr;
+        if (!toggle(true) || !(editor = app.editor()))
+            return failed("note %d: the hotkey brought up no editor", i);
+        const bool in = putIn(GetDlgItem(editor, IDC_NOTE_EDIT));
+        if (!IsWindowVisible(editor))
+            continue;
+        if (!in)
+            return failed("note %d: the text (%zu bytes) did not arrive", i, text.size());
+        if (!toggle(false) || pollUntil([&] { return finder.find(text); }) < 0)
+            return failed("note %d (%zu bytes) was not found on disk byte for byte", i,
+                          text.size());
+        return true;
+    }
+    return failed("note %d: the editor kept closing before its text was in", i);
+}
+
+struct Resident {
+    double idleCpuPerMinute = -1, idleFloorPerMinute = -1;
+    const char *cpuMethod = "";
+    Objects before, after;
+};
+
+bool measureResident(const Options &options, Samples *samples, Resident *resident) {
+    Jotwell app;
+    const std::string notesFolder = app.folder / "notes";
+    writeFile(app.folder / "jotwell.ini", iniText(kCtrlAltJ, notesFolder.c_str()));
+    if (!app.start())
+        return failed("jotwell.exe did not start");
+    const DWORD thread = GetWindowThreadProcessId(app.main, nullptr);
+    DWORD floorPid = 0;
+    HANDLE floor = startFloor("window", &floorPid);
+    HWND floorWindow = nullptr;
+    if (!floor ||
+        pollUntil([&] { return (floorWindow = findWindow(floorPid, "JotwellFloor")); }) < 0)
+        return failed("the floor's window program did not start");
+    const DWORD floorThread = GetWindowThreadProcessId(floorWindow, nullptr);
+    NoteFinder notes(notesFolder);
+    int index = 0;
+    // Jotwell and the floor in turn, so that both see the same moments of the machine.
+    for (int i = 0; i < options.reps; ++i) {
+        double open = 0, save = 0, openFloor = 0, closeFloor = 0;
+        if (!noteCycle(app, thread, notes, ++index, &open, &save) ||
+            !floorWindowCycle(floorThread, index, &openFloor, &closeFloor))
+            return false;
+        samples->open.push_back(open);
+        samples->save.push_back(save);
+        samples->openFloor.push_back(openFloor);
+        samples->closeFloor.push_back(closeFloor);
+        if ((i + 1) % 10 == 0 || i + 1 == options.reps)
+            progress("open and save, and the floor's, %d/%d", i + 1, options.reps);
+    }
+    endFloor(floor);
+
+    describeProcessTimes(app.process);
+    // Idle: nothing touches the program or the idle floor beside it; this process sleeps.
+    DWORD idlePid = 0;
+    HANDLE idle = startFloor("idle", &idlePid);
+    if (!idle)
+        return failed("the idle floor did not start");
+    const unsigned long hostPid =
+        hostProcessId(app.folder.path.substr(app.folder.path.find("jotwell-")));
+    const unsigned long floorHostPid = hostProcessId("floor.exe idle");
+    Sleep(1000);
+    progress("idle for %d s", options.idleSeconds);
+    const CpuReading before = cpuTime(app.pid, hostPid),
+                     floorBefore = cpuTime(idlePid, floorHostPid);
+    const double idleStart = nowMs();
+    Sleep(static_cast<DWORD>(options.idleSeconds) * 1000);
+    const CpuReading after = cpuTime(app.pid, hostPid), floorAfter = cpuTime(idlePid, floorHostPid);
+    const double idleMinutes = (nowMs() - idleStart) / 60000.0;
+    endFloor(idle);
+    if (before.ms < 0 || after.ms < 0 || floorBefore.ms < 0 || floorAfter.ms < 0)
+        return failed("the CPU time of jotwell.exe or of the idle floor could not be read");
+    resident->idleCpuPerMinute = (after.ms - before.ms) / idleMinutes;
+    resident->idleFloorPerMinute = (floorAfter.ms - floorBefore.ms) / idleMinutes;
+    resident->cpuMethod = after.method;
+
+    // The leak check: mixed notes (long ones put in whole), measured after the first 200 and at the
+    // end.
+    for (int i = 1; i <= options.cycles; ++i) {
+        if (!takeNote(app, thread, notes, ++index, soakText(i), false))
+            return false;
+        if (i == std::min(200, options.cycles)) {
+            Sleep(1000);
+            resident->before = objectsOf(app);
+        }
+        if (i % 100 == 0 || i == options.cycles)
+            progress("cycles %d/%d", i, options.cycles);
+    }
+    Sleep(1000);
+    resident->after = objectsOf(app);
+    PostMessageA(app.main, WM_COMMAND, IDM_QUIT, 0);
+    if (app.waitForExit() != 0)
+        return failed("jotwell.exe did not quit with exit code 0");
+    return true;
+}
+
+// A ratio row: Jotwell's figure over the floor's, of the medians and of the p95s.
+Row ratioRow(const char *name, const char *measure, const Stats &jotwell, const Stats &floor,
+             const char *target, bool met) {
+    return {name,
+            measure,
+            0,
+            ratio(jotwell.median / floor.median),
+            ratio(jotwell.p95 / floor.p95),
+            "",
+            target,
+            verdict(met)};
+}
+
+std::vector<Row> tableOf(const Options &options, const Samples &samples, const Resident &resident) {
+    const Stats open = statsOf(samples.open), save = statsOf(samples.save),
+                start = statsOf(samples.start), peer = statsOf(samples.peer),
+                openFloor = statsOf(samples.openFloor), closeFloor = statsOf(samples.closeFloor),
+                startFloor = statsOf(samples.startFloor);
+    const std::string frame = format("p95 <= %.1f", kFrameMs);
+    std::vector<Row> rows;
+    rows.push_back(timingRow("open", "hotkey -> editor in front, edit control focused, ms", open,
+                             frame, verdict(open.p95 <= kFrameMs)));
+    rows.push_back(timingRow(
+        "open floor", "hotkey -> a new tool window with an edit control in front, focused, ms",
+        openFloor, "", ""));
+    rows.push_back(ratioRow("open/floor", "open / open floor (median; p95 over p95)", open,
+                            openFloor, "p95 < 1", open.p95 < openFloor.p95));
+    rows.push_back(timingRow("save", "Esc -> note file complete, editor gone, ms", save, frame,
+                             verdict(save.p95 <= kFrameMs)));
+    rows.push_back(
+        timingRow("close floor", "Esc -> that window destroyed, ms", closeFloor, "", ""));
+    rows.push_back(ratioRow("save/floor", "save / close floor (median; p95 over p95)", save,
+                            closeFloor, "p95 < 1", save.p95 < closeFloor.p95));
+    rows.push_back(timingRow("start", "CreateProcess -> tray icon accepted, main window, ms", start,
+                             "see start/peer", ""));
+    rows.push_back(timingRow(
+        "start floor", "CreateProcess -> Jotwell's imports and manifest, a window, the loop, ms",
+        startFloor, "", ""));
+    rows.push_back(ratioRow("start/floor", "start / start floor (median; p95 over p95)", start,
+                            startFloor, "reported", true));
+    rows.push_back(
+        timingRow("peer", "Notepad: CreateProcess -> edit control focused, ms", peer, "", ""));
+    const double openMedian = open.median / peer.median, openP95 = open.p95 / peer.p95;
+    const double startMedian = start.median / peer.median, startP95 = start.p95 / peer.p95;
+    rows.push_back({"open/peer", "open / peer (median; p95 over p95)", 0, ratio(openMedian),
+                    ratio(openP95), "", "<= 0.05 (20x faster)",
+                    verdict(openMedian <= 0.05 && openP95 <= 0.05)});
+    rows.push_back({"start/peer", "start / peer (median; p95 over p95)", 0, ratio(startMedian),
+                    ratio(startP95), "", "<= 0.5", verdict(startMedian <= 0.5 && startP95 <= 0.5)});
+    rows.push_back(
+        {"idle cpu",
+         format("CPU over %d s idle, ms per minute (%s)", options.idleSeconds, resident.cpuMethod),
+         1, format("%.2f", resident.idleCpuPerMinute), "", "", "", ""});
+    rows.push_back({"idle floor", "an empty one-second timer, the same minutes, ms per minute", 1,
+                    format("%.2f", resident.idleFloorPerMinute), "", "", "", ""});
+    const double idleRatio = resident.idleCpuPerMinute / resident.idleFloorPerMinute;
+    rows.push_back({"idle/floor", "idle cpu / idle floor", 0, format("%.2f", idleRatio), "", "",
+                    "<= 1.1", verdict(idleRatio <= 1.1)});
+    const int first = std::min(200, options.cycles);
+    const std::string cycles = format("after %d -> after %d notes", first, options.cycles);
+    const double grown = static_cast<double>(resident.after.memory.bytes) /
+                         static_cast<double>(resident.before.memory.bytes);
+    rows.push_back({"private bytes", cycles + ", " + resident.after.memory.method, 0,
+                    format("%lld -> %lld (%+.2f %%)", resident.before.memory.bytes,
+                           resident.after.memory.bytes, (grown - 1) * 100),
+                    "", "", "within 1 %", verdict(grown <= 1.01)});
+    auto countRow = [&](const char *name, const Count &before, const Count &after) {
+        const bool read = before.value >= 0 && after.value >= 0;
+        return Row{name,        cycles + ", " + after.method,
+                   0,           format("%ld -> %ld", before.value, after.value),
+                   "",          "",
+                   "unchanged", read ? verdict(before.value == after.value) : "not read"};
+    };
+    rows.push_back(countRow("gdi objects", resident.before.gdi, resident.after.gdi));
+    rows.push_back(countRow("user objects", resident.before.user, resident.after.user));
+    rows.push_back(sizeRow("size win64", ownFolder() + "\\jotwell.exe"));
+    rows.push_back(sizeRow("size win32", options.win32Exe));
+    return rows;
 }
 
 // Notes through the real editor in one run of Jotwell: the hotkey, the text, Esc; each note
@@ -906,28 +1121,10 @@ bool soak(int notes) {
     const double started = nowMs();
     long long bytes = 0;
     std::printf("soak: before: %s\n", figures(app).c_str());
-    // The hotkey until the editor is open (or closed): Wine drops a chord now and then.
-    const auto toggle = [&](bool open) {
-        for (int tries = 0; tries < 3; ++tries) {
-            pressKeys({VK_CONTROL, VK_MENU, 'J'});
-            if (pollUntil([&] { return (app.editor() != nullptr) == open; }, 3000) >= 0)
-                return true;
-        }
-        return false;
-    };
     for (int i = 1; i <= total; ++i) {
         const std::string text = i <= notes ? soakText(i) : format("short %d", i);
-        if (!toggle(true))
-            return failed("note %d: the hotkey brought up no editor", i);
-        HWND edit = GetDlgItem(app.editor(), IDC_NOTE_EDIT);
-        if (i <= notes ? !paste(edit, text)
-                       : (pollUntil([&] { return editorWithFocus(thread) != nullptr; }) < 0 ||
-                          (typeText(std::wstring(text.begin(), text.end())),
-                           pollUntil([&] { return windowText(edit) == text; }) < 0)))
-            return failed("note %d: the text (%zu bytes) did not arrive", i, text.size());
-        if (!toggle(false) || pollUntil([&] { return finder.find(text); }) < 0)
-            return failed("note %d (%zu bytes) was not found on disk byte for byte", i,
-                          text.size());
+        if (!takeNote(app, thread, finder, i, text, i > notes))
+            return false;
         bytes += static_cast<long long>(text.size());
         if (i % step == 0)
             std::printf("soak: note %d at %.0f s: %s\n", i, (nowMs() - started) / 1000,
