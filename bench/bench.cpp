@@ -1080,8 +1080,9 @@ std::vector<Row> tableOf(const Options &options, const Samples &samples, const R
         {"idle cpu",
          format("CPU over %d s idle, ms per minute (%s)", options.idleSeconds, resident.cpuMethod),
          1, format("%.2f", resident.idleCpuPerMinute), "", "", "", ""});
-    rows.push_back({"idle floor", "an empty one-second timer, the same minutes, ms per minute", 1,
-                    format("%.2f", resident.idleFloorPerMinute), "", "", "", ""});
+    rows.push_back({"idle floor",
+                    "a hidden window, an empty one-second timer, the same minutes, ms per minute",
+                    1, format("%.2f", resident.idleFloorPerMinute), "", "", "", ""});
     const double idleRatio = resident.idleCpuPerMinute / resident.idleFloorPerMinute;
     rows.push_back({"idle/floor", "idle cpu / idle floor", 0, format("%.2f", idleRatio), "", "",
                     "<= 1.1", verdict(idleRatio <= 1.1)});

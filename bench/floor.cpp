@@ -6,7 +6,9 @@
 //                  floors)
 //   floor start    Jotwell's imports and manifest, a hidden window, its message loop (the
 //                  start floor)
-//   floor idle     an empty timer once a second in a message loop (the idle floor)
+//   floor idle     a hidden window with an empty timer once a second, in a message loop (the
+//                  idle floor: a tray program has a window, and Wine charges each wake-up of a
+//                  thread with windows for a look at its display connection)
 #include <windows.h>
 #include <commctrl.h>
 #include <imm.h>
@@ -81,7 +83,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         window = mainWindow("JotwellFloor", mainProc);
         RegisterHotKey(window, 1, MOD_CONTROL | MOD_ALT, 'K');
     } else if (std::strstr(commandLine, "idle")) {
-        SetTimer(nullptr, 0, 1000, emptyTimer);
+        window = mainWindow("JotwellFloorIdle", mainProc);
+        SetTimer(window, 1, 1000, emptyTimer);
     } else {
         window = mainWindow("JotwellFloorStart", mainProc);
         imports[0] = reinterpret_cast<const void *>(&ImmGetContext);
