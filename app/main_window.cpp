@@ -8,9 +8,9 @@
 #include "app/hotkey.h"
 #include "app/run.h"
 #include "app/tray.h"
-#include "settings/hotkey_name.h"
 #include "capture/note_popup.h"
 #include "res/resource.h"
+#include "settings/hotkey_name.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog.h"
 #include "support/sjis.h"
@@ -27,6 +27,13 @@ static AppSettings *settingsOf(HWND window) {
 // The editor is made once and hidden between notes: open means shown.
 static bool editorIsOpen() {
     return editorWindow && IsWindow(editorWindow) && IsWindowVisible(editorWindow);
+}
+
+// The editor, made now unless it exists; null when it cannot be made.
+static HWND editorOf(HWND window) {
+    if (!editorWindow || !IsWindow(editorWindow))
+        editorWindow = createNotePopup(window, settingsOf(window));
+    return editorWindow;
 }
 
 BOOL RegisterPopupHotkey(HWND window, const AppSettings *settings) {
@@ -74,10 +81,8 @@ void ToggleEditor(HWND window) {
         SendMessageA(editorWindow, WM_COMMAND, IDM_CANCEL, 0);
         return;
     }
-    if (!editorWindow || !IsWindow(editorWindow))
-        editorWindow = createNotePopup(window, settingsOf(window));
-    if (editorWindow)
-        showNotePopup(editorWindow);
+    if (HWND editor = editorOf(window))
+        showNotePopup(editor);
 }
 
 // Closes an open editor the normal way, so that its text is saved. False when
@@ -146,9 +151,7 @@ static LRESULT onStarted(HWND window, WPARAM hotkeyTaken) {
     if (!settings)
         return 0;
     recoverLostNote(window, settings->documentFolder);
-    // Made now, so that the hotkey only has to show it.
-    if (!editorWindow)
-        editorWindow = createNotePopup(window, settingsOf(window));
+    editorOf(window); // made now, so that the hotkey only has to show it
     if (hotkeyTaken && settings->hotkey != 0)
         reportHotkeyTaken(window, static_cast<std::uint32_t>(settings->hotkey), "Jotwell",
                           "トレイアイコンのメニューの「設定」から変更できます。");

@@ -6,9 +6,12 @@
 
 #include "res/resource.h"
 #include "support/sjis.h"
+#include "support/window.h"
 
 static NOTIFYICONDATAA trayIconData;
 static HWND trayNotifyWindow;
+// Registered once with the icon: every message to the main window is compared with it.
+static UINT taskbarCreated;
 
 constexpr int kAddAttempts = 21;
 constexpr DWORD kAddRetryMs = 500;
@@ -32,9 +35,8 @@ HWND FindTrayNotifyWindow() {
 
 bool InstallTrayIcon(HWND window) {
     // The small icon's size: 16 pixels at 96 DPI, more on denser screens.
-    HANDLE icon =
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
+    HICON icon = moduleIcon(GetModuleHandleA(nullptr), 1);
+    taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     zeroFill(&trayIconData, sizeof trayIconData);
     // The first layout: the same record works on every Windows from 95 on.
     trayIconData.cbSize = NOTIFYICONDATAA_V1_SIZE;
@@ -42,7 +44,7 @@ bool InstallTrayIcon(HWND window) {
     trayIconData.uID = TRAY_ICON_ID;
     trayIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     trayIconData.uCallbackMessage = WM_TRAYNOTIFY;
-    trayIconData.hIcon = static_cast<HICON>(icon);
+    trayIconData.hIcon = icon;
     sjisCopyBounded(sizeof trayIconData.szTip, trayIconData.szTip, "");
 
     // At log-on the shell may not be ready yet: keep trying for ten seconds.
@@ -64,8 +66,7 @@ void RemoveTrayIcon(HWND window) {
 }
 
 UINT TaskbarCreatedMessage() {
-    // The same number on every call, once registered.
-    return RegisterWindowMessageA("TaskbarCreated");
+    return taskbarCreated;
 }
 
 void RestoreTrayIcon() {

@@ -7,7 +7,8 @@
 // False when the notification area never accepted it.
 bool InstallTrayIcon(HWND window);
 void RemoveTrayIcon(HWND window);
-// The message the shell broadcasts when its taskbar has been made anew (0 if none).
+// The message the shell broadcasts when its taskbar has been made anew; 0 before the icon
+// is installed.
 UINT TaskbarCreatedMessage();
 // Adds the icon again to a notification area that has forgotten it.
 void RestoreTrayIcon();

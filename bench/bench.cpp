@@ -226,6 +226,19 @@ void releaseModifiers() {
     SendInput(static_cast<UINT>(ups.size()), ups.data(), sizeof(INPUT));
 }
 
+// Types the text into the edit control and, once it is there and the machine has settled,
+// presses Esc: the time of the press, or -1 when the text did not arrive.
+double typeThenEscape(HWND edit, const std::string &text) {
+    typeText(std::wstring(text.begin(), text.end()));
+    if (!waitUntil([&] { return windowText(edit) == text; }, static_cast<DWORD>(kTimeoutMs)))
+        return -1;
+    Sleep(kSettleMs);
+    releaseModifiers();
+    const double escaped = nowMs();
+    pressKeys({VK_ESCAPE});
+    return escaped;
+}
+
 // One note, as a user takes it: the hotkey, a few typed words, Esc.
 //   open: SendInput of the hotkey -> the editor is the foreground window with
 //         the focus in its edit control;
@@ -245,15 +258,9 @@ bool noteCycle(const Jotwell &app, DWORD thread, NoteFinder &notes, int index, d
     *openMs = opened - pressed;
 
     const std::string text = format("bench note %d", index);
-    typeText(std::wstring(text.begin(), text.end()));
-    HWND edit = GetDlgItem(editor, IDC_NOTE_EDIT);
-    if (!waitUntil([&] { return windowText(edit) == text; }, static_cast<DWORD>(kTimeoutMs)))
+    const double escaped = typeThenEscape(GetDlgItem(editor, IDC_NOTE_EDIT), text);
+    if (escaped < 0)
         return failed("the typed text did not arrive in the editor");
-    Sleep(kSettleMs);
-
-    releaseModifiers();
-    const double escaped = nowMs();
-    pressKeys({VK_ESCAPE});
     const double gone = pollUntil([&] { return !IsWindowVisible(editor); });
     if (gone < 0)
         return failed("Esc did not close the editor");
@@ -405,15 +412,9 @@ bool floorWindowCycle(DWORD thread, int index, double *openMs, double *closeMs) 
     if (opened < 0)
         return failed("the floor's window did not come up with the focus");
     *openMs = opened - pressed;
-    const std::string text = format("bench note %d", index);
-    typeText(std::wstring(text.begin(), text.end()));
-    if (!waitUntil([&] { return windowText(GetDlgItem(pane, 1)) == text; },
-                   static_cast<DWORD>(kTimeoutMs)))
+    const double escaped = typeThenEscape(GetDlgItem(pane, 1), format("bench note %d", index));
+    if (escaped < 0)
         return failed("the typed text did not arrive in the floor's window");
-    Sleep(kSettleMs);
-    releaseModifiers();
-    const double escaped = nowMs();
-    pressKeys({VK_ESCAPE});
     const double gone = pollUntil([&] { return !IsWindow(pane); });
     if (gone < 0)
         return failed("Esc did not close the floor's window");

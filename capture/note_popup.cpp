@@ -181,13 +181,17 @@ LRESULT onTimer(HWND window, WPARAM id) {
     return 0;
 }
 
-// Hidden until the next note, empty: no text lingers in it.
+// Hidden until the next note, and ready for it: empty (no text lingers in it), nothing to
+// undo, no failure remembered.
 void hide(HWND window) {
     ShowWindow(window, SW_HIDE);
-    if (HWND edit = editOf(window))
+    if (HWND edit = editOf(window)) {
         SetWindowTextA(edit, "");
+        SendMessageA(edit, EM_EMPTYUNDOBUFFER, 0, 0);
+    }
     // That change is no typing: there is no draft to write.
     KillTimer(window, DRAFT_TIMER_ID);
+    RemovePropA(window, kPropSaveFailed);
     RemovePropA(window, kPropClosing);
 }
 
@@ -247,16 +251,12 @@ LRESULT CALLBACK notePopupProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 }
 
 void showNotePopup(HWND editor) {
-    // Each note starts afresh: empty, nothing to undo, no failure remembered, the size of a
-    // new editor whatever the user made of the last one.
+    // Made hidden or hidden after a note, it is empty and holds nothing of the last one; it
+    // takes the size of a new editor whatever the user made of the last one.
     HWND edit = editOf(editor);
     const AppSettings *settings = settingsOf(editor);
     if (!edit || !settings)
         return;
-    SetWindowTextA(edit, "");
-    SendMessageA(edit, EM_EMPTYUNDOBUFFER, 0, 0);
-    KillTimer(editor, DRAFT_TIMER_ID);
-    RemovePropA(editor, kPropSaveFailed);
     // It takes the DPI of the monitor under the cursor: left on another one, it is moved there
     // first.
     POINT cursor{};

@@ -234,8 +234,9 @@ HFONT createSystemFontForDpi(UINT dpi) {
     LOGFONTA font;
     if (GetObjectA(GetStockObject(SYSTEM_FONT), sizeof font, &font) != sizeof font)
         return nullptr;
-    font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(systemDpi()));
-    font.lfWidth = MulDiv(font.lfWidth, static_cast<int>(dpi), static_cast<int>(systemDpi()));
+    const int system = static_cast<int>(systemDpi());
+    font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), system);
+    font.lfWidth = MulDiv(font.lfWidth, static_cast<int>(dpi), system);
     return CreateFontIndirectA(&font);
 }
 
