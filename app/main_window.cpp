@@ -9,10 +9,12 @@
 #include "app/run.h"
 #include "app/tray.h"
 #include "capture/note_popup.h"
+#include "capture/note_store.h"
 #include "res/resource.h"
 #include "settings/hotkey_name.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog.h"
+#include "support/error_text.h"
 #include "support/sjis.h"
 #include "support/window.h"
 
@@ -24,23 +26,34 @@ static AppSettings *settingsOf(HWND window) {
     return static_cast<AppSettings *>(GetPropA(window, kPropParam));
 }
 
-// The editor is made once and hidden between notes: open means shown.
+// Each note has an editor of its own, destroyed when it closes.
 static bool editorIsOpen() {
-    return editorWindow && IsWindow(editorWindow) && IsWindowVisible(editorWindow);
+    return editorWindow && IsWindow(editorWindow);
 }
 
-// The editor, made now unless it exists; null when it cannot be made.
-static HWND editorOf(HWND window) {
-    if (!editorWindow || !IsWindow(editorWindow))
-        editorWindow = createNotePopup(window, settingsOf(window));
-    return editorWindow;
-}
+// Set once the window is made: what registering the hotkey ended with, for the report that
+// follows once the loop runs.
+static DWORD startupHotkeyError = ERROR_SUCCESS;
+// The start-up work (the draft's recovery, that report) is done once per run: a second
+// WM_STARTED, from wherever it came, does nothing.
+static bool startupDone = false;
 
 BOOL RegisterPopupHotkey(HWND window, const AppSettings *settings) {
     const auto value = static_cast<std::uint32_t>(settings->hotkey);
     if (value == 0)
         return UnregisterHotKey(window, POPUP_HOTKEY_ID);
+    // A key for typing, without Ctrl or Alt, would be taken from every program.
+    if (hotkeyTakesTypingKey(value)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     const HotkeyRegistration keys = hotkeyRegistration(value);
+    // Held down, the hotkey toggles the editor once, not once per repeat; a system before
+    // Windows 7 refuses that flag, and registers the combination without it.
+    if (RegisterHotKey(window, POPUP_HOTKEY_ID, keys.modifiers | kModNoRepeat, keys.virtualKey))
+        return TRUE;
+    if (GetLastError() == ERROR_HOTKEY_ALREADY_REGISTERED)
+        return FALSE;
     return RegisterHotKey(window, POPUP_HOTKEY_ID, keys.modifiers, keys.virtualKey);
 }
 
@@ -59,20 +72,30 @@ static void platformKeyName(std::uint32_t hotkey, char (&name)[64]) {
         name[0] = '\0';
 }
 
-// Another program holds the combination: without a word the user would be left with a
-// hotkey that silently does nothing. remedy says what to do about it.
-static void reportHotkeyTaken(HWND owner, std::uint32_t hotkey, const char *caption,
-                              const char *remedy) {
+// The hotkey could not be registered: without a word the user would be left with a hotkey
+// that silently does nothing. Says why (another program holds it, or the system's reason)
+// and, in remedy, what to do about it.
+static void reportHotkeyFailure(HWND owner, std::uint32_t hotkey, DWORD error, const char *caption,
+                                const char *remedy) {
     char keyName[64] = "";
     if (hotkeyNeedsKeyName(hotkey))
         platformKeyName(hotkey, keyName);
     char combination[kHotkeyNameSize];
     hotkeyName(hotkey, keyName, combination);
-    char text[kHotkeyNameSize + 256];
-    formatBounded(sizeof text, text,
-                  "ホットキー「%s」を登録できませんでした。\r\n"
-                  "ほかのプログラムが使っている組み合わせです。\r\n%s",
-                  combination, remedy);
+    char reason[512];
+    if (hotkeyTakesTypingKey(hotkey))
+        sjisCopyBounded(sizeof reason, reason,
+                        "文字の入力に使うキーです。Ctrl か Alt と組み合わせてください。");
+    else if (error == ERROR_HOTKEY_ALREADY_REGISTERED)
+        sjisCopyBounded(sizeof reason, reason, "ほかのプログラムが使っている組み合わせです。");
+    else {
+        char system[400];
+        systemReason(error, system, sizeof system);
+        formatBounded(sizeof reason, reason, "%s (%lu)", system, static_cast<unsigned long>(error));
+    }
+    char text[kHotkeyNameSize + sizeof reason + 256];
+    formatBounded(sizeof text, text, "ホットキー「%s」を登録できませんでした。\r\n%s\r\n%s",
+                  combination, reason, remedy);
     MessageBoxA(owner, text, caption, MB_OK | MB_ICONWARNING);
 }
 
@@ -81,8 +104,11 @@ void ToggleEditor(HWND window) {
         SendMessageA(editorWindow, WM_COMMAND, IDM_CANCEL, 0);
         return;
     }
-    if (HWND editor = editorOf(window))
-        showNotePopup(editor);
+    editorWindow = createNotePopup(window, settingsOf(window));
+    if (!editorWindow)
+        return;
+    placeAtCursor(editorWindow);
+    ShowWindow(editorWindow, SW_SHOWNORMAL);
 }
 
 // Closes an open editor the normal way, so that its text is saved. False when
@@ -92,11 +118,6 @@ static bool closeEditorKeepingText() {
     if (editorIsOpen())
         SendMessageA(editorWindow, WM_CLOSE, 0, 0);
     return !editorIsOpen();
-}
-
-static bool isDirectory(const char *path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 void OpenFolderInShell(HWND owner, const char *path) {
@@ -138,23 +159,25 @@ static LRESULT onCreate(HWND window, const CREATESTRUCTA *create) {
     SetPropA(window, kPropParam, create->lpCreateParams);
     if (!InstallTrayIcon(window))
         return -1;
-    const BOOL registered = RegisterPopupHotkey(window, settingsOf(window));
+    if (!RegisterPopupHotkey(window, settingsOf(window)))
+        startupHotkeyError = GetLastError();
     // Told once the loop runs, so that nothing waits on a box while the window is made.
-    PostMessageA(window, WM_STARTED, !registered, 0);
+    PostMessageA(window, WM_STARTED, 0, 0);
     return 0;
 }
 
-// Right after start: a note a previous run left as its draft is saved, and a hotkey that
-// another program holds is named.
-static LRESULT onStarted(HWND window, WPARAM hotkeyTaken) {
+// Once, right after start: a note a previous run left as its draft is saved, and a hotkey
+// that could not be registered is named.
+static LRESULT onStarted(HWND window) {
     const AppSettings *settings = settingsOf(window);
-    if (!settings)
+    if (startupDone || !settings)
         return 0;
-    recoverLostNote(window, settings->documentFolder);
-    editorOf(window); // made now, so that the hotkey only has to show it
-    if (hotkeyTaken && settings->hotkey != 0)
-        reportHotkeyTaken(window, static_cast<std::uint32_t>(settings->hotkey), "Jotwell",
-                          "トレイアイコンのメニューの「設定」から変更できます。");
+    startupDone = true;
+    recoverLostNote(window, *settings);
+    if (startupHotkeyError != ERROR_SUCCESS && settings->hotkey != 0)
+        reportHotkeyFailure(window, static_cast<std::uint32_t>(settings->hotkey),
+                            startupHotkeyError, "Jotwell",
+                            "トレイアイコンのメニューの「設定」から変更できます。");
     return 0;
 }
 
@@ -171,6 +194,21 @@ static void quit(HWND window) {
         DestroyWindow(window);
 }
 
+// OK changed the record for this run, but the file keeps the old values: the next start
+// would bring them back without a word.
+static void reportSettingsNotSaved(HWND owner, DWORD error) {
+    char path[kPathBufferSize] = "";
+    GetIniPath(path);
+    char reason[512];
+    systemReason(error, reason, sizeof reason);
+    char text[kPathBufferSize + sizeof reason + 256];
+    formatBounded(sizeof text, text,
+                  "設定をファイルに保存できませんでした。\r\n\r\n%s\r\n%s (%lu)\r\n\r\n"
+                  "変更はこのまま使われますが、次に起動したときには元に戻ります。",
+                  path, reason, static_cast<unsigned long>(error));
+    MessageBoxA(owner, text, "設定", MB_OK | MB_ICONWARNING);
+}
+
 static void showAbout(HWND window) {
     const AboutInfo info{kSupportAddress};
     ShowAboutBox(window, &info);
@@ -183,16 +221,21 @@ static void runSettings(HWND window) {
     // The dialog's hotkey control must be able to take the current combination.
     UnregisterPopupHotkey(window);
     const bool accepted = RunSettingsDialog(window, settings);
-    if (accepted)
-        SaveSettings(*settings);
+    if (accepted && !SaveSettings(*settings))
+        reportSettingsNotSaved(window, GetLastError());
     if (!RegisterPopupHotkey(window, settings) && accepted && settings->hotkey != 0)
-        reportHotkeyTaken(window, static_cast<std::uint32_t>(settings->hotkey), "設定",
-                          "設定で別の組み合わせを選んでください。");
+        reportHotkeyFailure(window, static_cast<std::uint32_t>(settings->hotkey), GetLastError(),
+                            "設定", "設定で別の組み合わせを選んでください。");
 }
 
+// The folder the notes go to: the program's folder for an empty setting, a relative one
+// taken from there.
 static void openFolder(HWND window) {
-    if (const AppSettings *settings = settingsOf(window))
-        OpenFolderInShell(window, settings->documentFolder);
+    const AppSettings *settings = settingsOf(window);
+    char root[kPathBufferSize];
+    NoteSaveResult ignored{};
+    if (settings && noteRoot(*settings, root, &ignored))
+        OpenFolderInShell(window, root);
 }
 
 static LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam) {
@@ -219,7 +262,19 @@ static LRESULT onTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 static LRESULT onQueryEndSession() {
+    // The session may end before the user answers a failed save: the text is on disk first.
+    if (editorIsOpen())
+        keepNotePopupDraft(editorWindow);
     return closeEditorKeepingText() ? TRUE : FALSE;
+}
+
+// A press on the tray icon closed the editor (it lost the activation): this release is the
+// same click, not a request for a new editor.
+static LRESULT onTrayLeftClick(HWND window) {
+    if (!editorIsOpen() && notePopupJustClosedByDeactivation())
+        return 0;
+    SendMessageA(window, WM_COMMAND, IDM_POPUP, 0);
+    return 0;
 }
 
 static LRESULT onEndSession(HWND window, WPARAM ending) {
@@ -244,11 +299,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CREATE: return onCreate(window, reinterpret_cast<const CREATESTRUCTA *>(lParam));
     case WM_DESTROY: return onDestroy(window);
     case WM_COMMAND: return onCommand(window, wParam, lParam);
-    case WM_LBUTTONUP: SendMessageA(window, WM_COMMAND, IDM_POPUP, 0); return 0;
+    case WM_LBUTTONUP: return onTrayLeftClick(window);
     case WM_RBUTTONUP: ShowTrayMenu(GetModuleHandleA(nullptr), window); return 0;
     case WM_HOTKEY: SendMessageA(window, WM_COMMAND, LOWORD(wParam), 0); return 0;
     case WM_TRAYNOTIFY: return onTrayNotify(window, wParam, lParam);
-    case WM_STARTED: return onStarted(window, wParam);
+    case WM_STARTED: return onStarted(window);
     case WM_CLOSE: quit(window); return 0;
     case WM_QUERYENDSESSION: return onQueryEndSession();
     case WM_ENDSESSION: return onEndSession(window, wParam);

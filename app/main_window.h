@@ -6,8 +6,8 @@
 
 struct AppSettings;
 
-// The popup editor, made once and hidden between notes, or null. Read by the message
-// loop for the Esc accelerator; it is open while it is visible.
+// The last popup editor made, or null before the first: it is open while it is a window.
+// Read by the message loop for the Esc accelerator.
 extern HWND editorWindow;
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

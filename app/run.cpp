@@ -25,6 +25,16 @@ void RequestQuit() {
     PostQuitMessage(0);
 }
 
+bool TranslateEditorAccelerator(HACCEL accelerators, MSG *msg) {
+    if (!editorWindow)
+        return false;
+    // While Japanese is being converted, Esc cancels the conversion in the input method.
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE &&
+        notePopupIsComposing(editorWindow))
+        return false;
+    return TranslateAcceleratorW(editorWindow, accelerators, msg) != 0;
+}
+
 int RunApplication(HINSTANCE instance) {
     HANDLE mutex = AcquireInstanceMutex();
     if (!mutex)
@@ -50,7 +60,7 @@ int RunApplication(HINSTANCE instance) {
     MSG msg{};
     BOOL got = 0;
     while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
-        if (editorWindow && TranslateAcceleratorW(editorWindow, accelerators, &msg))
+        if (TranslateEditorAccelerator(accelerators, &msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
@@ -59,7 +69,7 @@ int RunApplication(HINSTANCE instance) {
         // The queue has failed and no message can come: the program ends as a quit ends it
         // (icon removed, hotkey released), and an open note waits as its draft for the next
         // start, since no box could be answered.
-        if (editorWindow && IsWindowVisible(editorWindow))
+        if (editorWindow && IsWindow(editorWindow))
             keepNotePopupDraft(editorWindow);
         DestroyWindow(mainWindow);
         msg.wParam = 0;

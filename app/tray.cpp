@@ -21,21 +21,27 @@ static bool addIcon() {
     return Shell_NotifyIconA(NIM_ADD, &trayIconData) != 0;
 }
 
+// The shell may time out while it adds the icon and add it all the same: every further add
+// then fails because the icon is there. Changing it succeeds only then.
+static bool iconIsThere() {
+    return Shell_NotifyIconA(NIM_MODIFY, &trayIconData) != 0;
+}
+
 static void deleteIcon() {
     Shell_NotifyIconA(NIM_DELETE, &trayIconData);
 }
 
 HWND FindTrayNotifyWindow() {
     HWND taskbar = FindWindowA("Shell_TrayWnd", "");
-    HWND area = FindWindowExA(taskbar, nullptr, "TrayNotifyWnd", "");
-    // Watching the taskbar where there is no such area costs one look a second, not a
-    // search.
-    return area ? area : taskbar;
+    return FindWindowExA(taskbar, nullptr, "TrayNotifyWnd", "");
 }
 
 bool InstallTrayIcon(HWND window) {
-    // The small icon's size: 16 pixels at 96 DPI, more on denser screens.
-    HICON icon = moduleIcon(GetModuleHandleA(nullptr), 1);
+    // At the small icon's size: 16 pixels at 96 DPI, more on denser screens, where a 16-pixel
+    // picture would be stretched and blurred.
+    HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP),
+                                               IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     zeroFill(&trayIconData, sizeof trayIconData);
     // The first layout: the same record works on every Windows from 95 on.
@@ -48,10 +54,10 @@ bool InstallTrayIcon(HWND window) {
     sjisCopyBounded(sizeof trayIconData.szTip, trayIconData.szTip, "");
 
     // At log-on the shell may not be ready yet: keep trying for ten seconds.
-    bool added = addIcon();
+    bool added = addIcon() || iconIsThere();
     for (int attempt = 1; !added && attempt < kAddAttempts; ++attempt) {
         Sleep(kAddRetryMs);
-        added = addIcon();
+        added = addIcon() || iconIsThere();
     }
     if (!added)
         return false;
@@ -81,8 +87,8 @@ void CALLBACK TrayWatchdogProc(HWND, UINT, UINT_PTR, DWORD) {
             return;
         trayNotifyWindow = nullptr;
     }
-    // The notification area is gone; once a new one (or a taskbar) appears the shell
-    // has restarted and has forgotten the icon.
+    // The notification area is gone (or was never found); once one appears the shell has
+    // restarted and has forgotten the icon.
     trayNotifyWindow = FindTrayNotifyWindow();
     if (trayNotifyWindow) {
         deleteIcon();
@@ -106,6 +112,9 @@ bool ShowTrayMenu(HINSTANCE instance, HWND owner) {
     SetForegroundWindow(owner);
     const BOOL shown =
         TrackPopupMenuEx(popup, TPM_BOTTOMALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, owner, nullptr);
+    // The platform's rule for a menu of a window in the background: a message to the owner
+    // after it, or the next menu may close at once or not at all.
+    PostMessageA(owner, WM_NULL, 0, 0);
     DestroyMenu(menu);
     return shown != 0;
 }

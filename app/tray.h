@@ -14,7 +14,6 @@ UINT TaskbarCreatedMessage();
 void RestoreTrayIcon();
 // Shows the tray menu at the cursor; the chosen item arrives as WM_COMMAND.
 bool ShowTrayMenu(HINSTANCE instance, HWND owner);
-// The window whose end means the shell has gone: its notification area, or the taskbar of
-// a shell without one of that name; null while there is no shell.
+// The taskbar's notification area, or null while there is none.
 HWND FindTrayNotifyWindow();
 void CALLBACK TrayWatchdogProc(HWND window, UINT message, UINT_PTR id, DWORD time);

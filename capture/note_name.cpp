@@ -1,5 +1,7 @@
 #include "capture/note_name.h"
 
+#include <cstring>
+
 #include "support/sjis.h"
 
 namespace {
@@ -58,4 +60,31 @@ bool noteFileName(const NoteTime &time, int sequence, char (&name)[kNoteNameSize
 
 bool noteTemporaryFileName(const NoteTime &time, int sequence, char (&name)[kNoteNameSize]) {
     return formatTimeName(time, sequence, "~", ".tmp", name);
+}
+
+static bool formatDraftName(int sequence, const char *extension, char (&name)[kNoteNameSize]) {
+    name[0] = '\0';
+    if (!inRange(sequence, 1, kDraftSequenceLimit))
+        return false;
+    const int length =
+        sequence == 1
+            ? formatBounded(kNoteNameSize, name, "~jotwell-draft%s", extension)
+            : formatBounded(kNoteNameSize, name, "~jotwell-draft_%d%s", sequence, extension);
+    return length >= 0;
+}
+
+bool draftFileName(int sequence, char (&name)[kNoteNameSize]) {
+    return formatDraftName(sequence, ".txt", name);
+}
+
+bool draftTemporaryName(int sequence, char (&name)[kNoteNameSize]) {
+    return formatDraftName(sequence, ".tmp", name);
+}
+
+int draftSequenceOf(const char *name) {
+    char expected[kNoteNameSize];
+    for (int sequence = 1; sequence <= kDraftSequenceLimit; ++sequence)
+        if (draftFileName(sequence, expected) && std::strcmp(name, expected) == 0)
+            return sequence;
+    return 0;
 }

@@ -13,9 +13,11 @@ struct NoteTime {
     int second; // 0 to 59
 };
 
-// The draft of the open editor, in the notes' root folder, and the name it is written under.
+// The draft of the open editor: kDraftName, or ~jotwell-draft_2.txt, _3, ... beside a draft
+// that an earlier run left and that is still waiting to be made a note.
 constexpr char kDraftName[] = "~jotwell-draft.txt";
-constexpr char kDraftTemporaryName[] = "~jotwell-draft.tmp";
+// The highest sequence number a draft's name takes.
+constexpr int kDraftSequenceLimit = 99;
 
 // A name buffer holds the longest name of every kind ("99999-12", "235959_999.txt").
 constexpr std::size_t kNoteNameSize = 24;
@@ -33,3 +35,12 @@ bool noteFileName(const NoteTime &time, int sequence,
 // The name a note is written under before it is renamed to its own name.
 bool noteTemporaryFileName(const NoteTime &time, int sequence,
                            char (&name)[kNoteNameSize]); // "~090502.tmp", "~090502_2.tmp"
+
+// "~jotwell-draft.txt", "~jotwell-draft_2.txt", ...; and the name it is written under before it
+// is renamed to that ("~jotwell-draft.tmp", "~jotwell-draft_2.tmp"). False, with the name
+// left empty, for a sequence outside 1 to kDraftSequenceLimit.
+bool draftFileName(int sequence, char (&name)[kNoteNameSize]);
+bool draftTemporaryName(int sequence, char (&name)[kNoteNameSize]);
+// The sequence of a draft's name (1 for kDraftName), or 0 when the name is no draft's: only
+// these names are ever taken back as a note.
+int draftSequenceOf(const char *name);

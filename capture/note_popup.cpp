@@ -1,22 +1,29 @@
 #include "capture/note_popup.h"
 
-#include <cstdlib>
+#include <imm.h>
 
+#include <cstdlib>
+#include <cstring>
+
+#include "capture/draft.h"
 #include "capture/note_store.h"
 #include "res/resource.h"
 #include "settings/settings.h"
+#include "support/error_text.h"
 #include "support/sjis.h"
 #include "support/window.h"
 
 namespace {
 
 constexpr char kClassName[] = "JotwellPane";
-// The draft is written once typing has paused this long.
-constexpr UINT kDraftDelayMs = 1000;
 constexpr char kTitle[] = "Jotwell";
 // The outer size at 96 DPI; on other screens it is scaled to the DPI of the monitor.
 constexpr int kWidth = 640;
 constexpr int kHeight = 100;
+// Typing reaches the draft once it pauses this long, and never later than the deadline
+// after the first change the draft does not hold yet: steady typing is not left unkept.
+constexpr UINT kDraftPauseMs = 1000;
+constexpr UINT kDraftDeadlineMs = 5000;
 
 constexpr char kPropParam[] = "PROP_PARAM";
 // Present while the close handler runs: DestroyWindow and the error box both
@@ -29,43 +36,65 @@ constexpr char kPropFont[] = "PROP_FONT";
 // hotkey, a tray click) tries again, so that the user can go and fix the folder
 // without every change of window raising the same error again.
 constexpr char kPropSaveFailed[] = "PROP_SAVEFAILED";
+// The editor's Draft (heap, freed with the window): which file holds its draft.
+constexpr char kPropDraft[] = "PROP_DRAFT";
+// Present while a change waits for the draft and the deadline's timer runs.
+constexpr char kPropDraftDue[] = "PROP_DRAFTDUE";
 
 HANDLE const kFlag = reinterpret_cast<HANDLE>(1);
 
+// When the last editor closed because another window was activated, or 0: a press on the
+// tray icon does that before its release asks for an editor.
+DWORD closedByDeactivationAt = 0;
+
 AppSettings *settingsOf(HWND window) {
     return static_cast<AppSettings *>(GetPropA(window, kPropParam));
+}
+
+Draft *draftOf(HWND window) {
+    return static_cast<Draft *>(GetPropA(window, kPropDraft));
 }
 
 HWND editOf(HWND window) {
     return GetDlgItem(window, IDC_NOTE_EDIT);
 }
 
+// Japanese still being converted is not in the control's text yet: confirm it, and take in
+// the characters that the confirmation posts to the control, so that the note keeps it.
+void completeComposition(HWND edit) {
+    HIMC context = ImmGetContext(edit);
+    if (!context)
+        return;
+    if (ImmGetCompositionStringW(context, GCS_COMPSTR, nullptr, 0) > 0) {
+        ImmNotifyIME(context, NI_COMPOSITIONSTR, CPS_COMPLETE, 0);
+        for (MSG msg; PeekMessageW(&msg, edit, WM_CHAR, WM_IME_KEYLAST, PM_REMOVE) ||
+                      PeekMessageW(&msg, edit, WM_IME_CHAR, WM_IME_CHAR, PM_REMOVE);)
+            DispatchMessageW(&msg);
+    }
+    ImmReleaseContext(edit, context);
+}
+
+void stopDraftTimers(HWND window) {
+    KillTimer(window, DRAFT_TIMER_ID);
+    KillTimer(window, DRAFT_DEADLINE_TIMER_ID);
+    RemovePropA(window, kPropDraftDue);
+}
+
 // Puts the text on disk as the draft, or takes the draft away when there is no text.
 // Quiet: typing goes on whatever happens to the draft.
 void keepDraft(HWND window) {
-    KillTimer(window, DRAFT_TIMER_ID);
+    stopDraftTimers(window);
     const AppSettings *settings = settingsOf(window);
-    char *text = editOf(window) ? windowTextAlloc(editOf(window)) : nullptr; // freed here
-    if (settings && text && text[0] != '\0')
-        writeDraft(settings->documentFolder, text);
-    else if (settings && text)
-        removeDraft(settings->documentFolder);
-    std::free(text);
-}
-
-// The system's own words for the error, without the line break it ends with.
-void systemReason(DWORD error, char *reason, std::size_t size) {
-    const DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                       0, reason, static_cast<DWORD>(size), nullptr);
-    if (length == 0) {
-        formatBounded(size, reason, "エラー %lu", static_cast<unsigned long>(error));
+    Draft *draft = draftOf(window);
+    HWND edit = editOf(window);
+    if (!settings || !draft || !edit)
         return;
-    }
-    // CR, LF and space are never the second byte of a double-byte character.
-    char *end = reason + length;
-    while (end > reason && (end[-1] == '\r' || end[-1] == '\n' || end[-1] == ' '))
-        *--end = '\0';
+    char *text = windowTextAlloc(edit); // freed here
+    if (text && text[0] != '\0')
+        writeDraft(draft, *settings, text);
+    else if (text)
+        removeDraft(draft);
+    std::free(text);
 }
 
 void reportSaveFailure(HWND window, const NoteSaveResult &result) {
@@ -85,21 +114,22 @@ bool saveEditorText(HWND window, const AppSettings &settings) {
     HWND edit = editOf(window);
     if (!edit)
         return true;
-    // Freed here.
-    char *text = windowTextAlloc(edit);
+    completeComposition(edit);
+    char *text = windowTextAlloc(edit); // freed here
     NoteSaveResult result{};
     if (!text) {
         sjisCopyBounded(sizeof result.path, result.path, settings.documentFolder);
         result.error = ERROR_NOT_ENOUGH_MEMORY;
-    } else if (text[0] == '\0' || saveNote(settings.documentFolder, text, &result)) {
+    } else if (text[0] == '\0' || saveNote(settings, text, &result)) {
         std::free(text);
         // The note is on disk (or there was none): the draft has served.
-        KillTimer(window, DRAFT_TIMER_ID);
-        removeDraft(settings.documentFolder);
+        stopDraftTimers(window);
+        if (Draft *draft = draftOf(window))
+            removeDraft(draft);
         return true;
     }
     std::free(text);
-    // The draft stays, and its timer runs on: the text reaches the disk that way while the
+    // The draft stays, and its timers run on: the text reaches the disk that way while the
     // user fixes the folder.
     reportSaveFailure(window, result);
     return false;
@@ -116,17 +146,20 @@ void setFontForDpi(HWND window, UINT dpi) {
         SetPropA(window, kPropFont, font);
 }
 
-LRESULT onDpiChanged(HWND window, WPARAM wParam, const RECT *suggested) {
-    setFontForDpi(window, LOWORD(wParam));
-    SetWindowPos(window, nullptr, suggested->left, suggested->top, rectWidth(*suggested),
-                 rectHeight(*suggested), SWP_NOZORDER | SWP_NOACTIVATE);
-    return 0;
+UINT dpiAtCursor() {
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    return dpiAtPoint(cursor);
 }
 
 LRESULT onCreate(HWND window, const CREATESTRUCTA *create) {
     auto *settings = static_cast<AppSettings *>(create->lpCreateParams);
-    if (!settings || !SetPropA(window, kPropParam, settings))
+    auto *draft = static_cast<Draft *>(std::calloc(1, sizeof(Draft)));
+    if (!settings || !draft || !SetPropA(window, kPropDraft, draft)) {
+        std::free(draft);
         return -1;
+    }
+    SetPropA(window, kPropParam, settings);
     RECT client{};
     GetClientRect(window, &client);
     HWND edit = CreateWindowExA(
@@ -137,9 +170,17 @@ LRESULT onCreate(HWND window, const CREATESTRUCTA *create) {
     // An editor without its edit control could take no note.
     if (!edit)
         return -1;
+    // Sized for the monitor under the cursor, where it is about to be shown.
+    setFontForDpi(window, dpiAtCursor());
+    SetWindowTextA(edit, "");
+    stopDraftTimers(window); // that was no typing
     // Without this the control takes only about 30,000 typed or pasted
     // characters and silently drops the rest of a long paste.
     SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
+    SetFocus(edit);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    if (settings->imeOnAtStartup)
+        imeSetOpen(edit, true);
     return 0;
 }
 
@@ -151,59 +192,68 @@ LRESULT onSize(HWND window) {
     return 0;
 }
 
+// On a monitor of another DPI: the font follows, and the frame takes the size the system
+// suggests. While it is being placed before it is shown, it already has its size for the
+// monitor under the cursor, which is where it is going.
+LRESULT onDpiChanged(HWND window, WPARAM wParam, const RECT *suggested) {
+    setFontForDpi(window, LOWORD(wParam));
+    if (IsWindowVisible(window))
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, rectWidth(*suggested),
+                     rectHeight(*suggested), SWP_NOZORDER | SWP_NOACTIVATE);
+    return 0;
+}
+
 LRESULT onActivate(HWND window, WPARAM wParam) {
-    // Hidden, it holds no note: its deactivation is the end of one.
-    if (!IsWindowVisible(window))
-        return 0;
     if (LOWORD(wParam) != WA_INACTIVE) {
         // Coming back after a failed save, the text is where the keys go.
         if (HWND edit = editOf(window))
             SetFocus(edit);
         return 0;
     }
-    if (!GetPropA(window, kPropSaveFailed))
-        SendMessageA(window, WM_CLOSE, 0, 0);
+    if (GetPropA(window, kPropSaveFailed))
+        return 0;
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    if (!IsWindow(window))
+        closedByDeactivationAt = GetTickCount();
     return 0;
 }
 
+// Every change waits for a pause; the first one the draft does not hold also starts the
+// deadline.
+void onEditChange(HWND window) {
+    SetTimer(window, DRAFT_TIMER_ID, kDraftPauseMs, nullptr);
+    if (!GetPropA(window, kPropDraftDue) &&
+        SetTimer(window, DRAFT_DEADLINE_TIMER_ID, kDraftDeadlineMs, nullptr))
+        SetPropA(window, kPropDraftDue, kFlag);
+}
+
 LRESULT onCommand(HWND window, WPARAM wParam) {
-    if (LOWORD(wParam) == IDM_CANCEL && IsWindowVisible(window))
+    if (LOWORD(wParam) == IDM_CANCEL)
         SendMessageA(window, WM_CLOSE, 0, 0);
-    // Each change starts the wait again: the draft is written once typing pauses.
     else if (LOWORD(wParam) == IDC_NOTE_EDIT && HIWORD(wParam) == EN_CHANGE)
-        SetTimer(window, DRAFT_TIMER_ID, kDraftDelayMs, nullptr);
+        onEditChange(window);
     return 0;
 }
 
 LRESULT onTimer(HWND window, WPARAM id) {
-    if (id == DRAFT_TIMER_ID)
+    if (id == DRAFT_TIMER_ID || id == DRAFT_DEADLINE_TIMER_ID)
         keepDraft(window);
     return 0;
-}
-
-// Hidden until the next note, and ready for it: empty (no text lingers in it), nothing to
-// undo, no failure remembered.
-void hide(HWND window) {
-    ShowWindow(window, SW_HIDE);
-    if (HWND edit = editOf(window)) {
-        SetWindowTextA(edit, "");
-        SendMessageA(edit, EM_EMPTYUNDOBUFFER, 0, 0);
-    }
-    // That change is no typing: there is no draft to write.
-    KillTimer(window, DRAFT_TIMER_ID);
-    RemovePropA(window, kPropSaveFailed);
-    RemovePropA(window, kPropClosing);
 }
 
 // The one save path of the editor: every way out arrives here.
 LRESULT onClose(HWND window) {
     const AppSettings *settings = settingsOf(window);
-    // Without its settings the editor is already being destroyed; hidden, it holds nothing.
-    if (!settings || !IsWindowVisible(window) || GetPropA(window, kPropClosing))
+    // Without its settings the editor is already being destroyed.
+    if (!settings || GetPropA(window, kPropClosing))
         return 0;
     SetPropA(window, kPropClosing, kFlag);
     if (saveEditorText(window, *settings)) {
-        hide(window);
+        // Emptied before it goes: Wine's edit control, destroyed holding a long text, keeps
+        // tens of kilobytes of what it laid out for it, note after note.
+        if (HWND edit = editOf(window))
+            SetWindowTextA(edit, "");
+        DestroyWindow(window);
         return 0;
     }
     // The box's modal loop may have seen the owner, and with it the editor, go.
@@ -217,9 +267,10 @@ LRESULT onClose(HWND window) {
 }
 
 LRESULT onDestroy(HWND window) {
-    KillTimer(window, DRAFT_TIMER_ID);
+    stopDraftTimers(window);
     if (const auto font = static_cast<HFONT>(RemovePropA(window, kPropFont)))
         DeleteObject(font); // the edit control goes with the window
+    std::free(RemovePropA(window, kPropDraft));
     RemovePropA(window, kPropParam);
     RemovePropA(window, kPropClosing);
     RemovePropA(window, kPropSaveFailed);
@@ -231,9 +282,15 @@ LRESULT onDestroy(HWND window) {
 HWND createNotePopup(HWND owner, AppSettings *settings) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     registerAppWindowClass(instance, kClassName, notePopupProc);
-    return CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kClassName, kTitle, WS_THICKFRAME,
-                           CW_USEDEFAULT, CW_USEDEFAULT, kWidth, kHeight, owner, nullptr, instance,
-                           settings);
+    closedByDeactivationAt = 0; // a new note: no click left to answer for the last one
+    const int dpi = static_cast<int>(dpiAtCursor());
+    HWND window =
+        CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kClassName, kTitle, WS_THICKFRAME,
+                        CW_USEDEFAULT, CW_USEDEFAULT, MulDiv(kWidth, dpi, kDefaultDpi),
+                        MulDiv(kHeight, dpi, kDefaultDpi), owner, nullptr, instance, settings);
+    if (window)
+        SetForegroundWindow(window);
+    return window;
 }
 
 LRESULT CALLBACK notePopupProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -250,55 +307,78 @@ LRESULT CALLBACK notePopupProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     }
 }
 
-void showNotePopup(HWND editor) {
-    // Made hidden or hidden after a note, it is empty and holds nothing of the last one; it
-    // takes the size of a new editor whatever the user made of the last one.
-    HWND edit = editOf(editor);
-    const AppSettings *settings = settingsOf(editor);
-    if (!edit || !settings)
-        return;
-    // It takes the DPI of the monitor under the cursor: left on another one, it is moved there
-    // first.
-    POINT cursor{};
-    GetCursorPos(&cursor);
-    if (MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST) !=
-        MonitorFromWindow(editor, MONITOR_DEFAULTTONEAREST))
-        placeAtCursor(editor);
-    const UINT dpi = windowDpi(editor);
-    if (dpi != systemDpi() || GetPropA(editor, kPropFont))
-        setFontForDpi(editor, dpi);
-    const int width = MulDiv(kWidth, static_cast<int>(dpi), kDefaultDpi);
-    const int height = MulDiv(kHeight, static_cast<int>(dpi), kDefaultDpi);
-    const POINT at = placementAtCursor(width, height);
-    if (settings->imeOnAtStartup)
-        imeSetOpen(edit, true);
-    // Sized, placed and shown in one move: each move is a round trip to the display.
-    SetWindowPos(editor, nullptr, at.x, at.y, width, height, SWP_NOZORDER | SWP_SHOWWINDOW);
-    SetForegroundWindow(editor);
-    SetFocus(edit);
-}
-
 void keepNotePopupDraft(HWND editor) {
+    if (HWND edit = editOf(editor))
+        completeComposition(edit);
     keepDraft(editor);
 }
 
-void recoverLostNote(HWND owner, const char *folder) {
-    NoteSaveResult result{};
-    const DraftFate fate = draftToNote(folder, &result);
-    char text[kPathBufferSize * 2 + 512];
-    if (fate == DraftFate::Saved) {
-        formatBounded(sizeof text, text,
-                      "前回保存されないまま残った書きかけのメモを保存しました。\r\n\r\n%s",
-                      result.path);
-        MessageBoxA(owner, text, kTitle, MB_OK | MB_ICONINFORMATION);
-    } else if (fate == DraftFate::Failed) {
-        char reason[512];
-        systemReason(result.error, reason, sizeof reason);
-        formatBounded(sizeof text, text,
-                      "前回保存されないまま残った書きかけのメモを保存できませんでした。\r\n\r\n"
-                      "%s\r\n%s (%lu)\r\n\r\n書きかけはメモのフォルダの「%s」に残してあります。"
-                      "次に起動したときにもう一度保存します。",
-                      result.path, reason, static_cast<unsigned long>(result.error), kDraftName);
-        MessageBoxA(owner, text, kTitle, MB_OK | MB_ICONWARNING);
+bool notePopupIsComposing(HWND editor) {
+    HWND edit = IsWindow(editor) ? editOf(editor) : nullptr;
+    HIMC context = edit ? ImmGetContext(edit) : nullptr;
+    if (!context)
+        return false;
+    const bool composing = ImmGetCompositionStringW(context, GCS_COMPSTR, nullptr, 0) > 0;
+    ImmReleaseContext(edit, context);
+    return composing;
+}
+
+bool notePopupJustClosedByDeactivation() {
+    const DWORD at = closedByDeactivationAt;
+    closedByDeactivationAt = 0; // one close answers for one click
+    return at != 0 && GetTickCount() - at <= GetDoubleClickTime();
+}
+
+namespace {
+
+// What the start's recovery has to tell, gathered for one message.
+struct RecoveryText {
+    char saved[4096];
+    char failed[4096];
+};
+
+// Appends to a fixed text; what does not fit is left out, never half a character.
+void append(char *text, std::size_t size, const char *part) {
+    const std::size_t length = std::strlen(text);
+    sjisCopyBounded(size - length, text + length, part);
+}
+
+void gather(const DraftOutcome &outcome, void *context) {
+    auto *text = static_cast<RecoveryText *>(context);
+    char part[kPathBufferSize * 2 + 600];
+    if (outcome.saved) {
+        formatBounded(sizeof part, part, "%s\r\n", outcome.result.path);
+        append(text->saved, sizeof text->saved, part);
+        return;
     }
+    char reason[512];
+    systemReason(outcome.result.error, reason, sizeof reason);
+    formatBounded(sizeof part, part, "%s\r\n%s (%lu)\r\n書きかけは「%s」に残してあります。\r\n\r\n",
+                  outcome.result.path, reason, static_cast<unsigned long>(outcome.result.error),
+                  outcome.draft);
+    append(text->failed, sizeof text->failed, part);
+}
+
+} // namespace
+
+void recoverLostNote(HWND owner, const AppSettings &settings) {
+    RecoveryText text{};
+    recoverDrafts(settings, gather, &text);
+    if (!text.saved[0] && !text.failed[0])
+        return;
+    char message[sizeof text.saved + sizeof text.failed + 512] = "";
+    if (text.saved[0]) {
+        append(message, sizeof message,
+               "前回保存されないまま残った書きかけのメモを保存しました。\r\n\r\n");
+        append(message, sizeof message, text.saved);
+    }
+    if (text.failed[0]) {
+        append(message, sizeof message, text.saved[0] ? "\r\n" : "");
+        append(message, sizeof message,
+               "前回保存されないまま残った書きかけのメモを保存できませんでした。\r\n\r\n");
+        append(message, sizeof message, text.failed);
+        append(message, sizeof message, "次に起動したときにもう一度保存します。");
+    }
+    MessageBoxA(owner, message, kTitle,
+                MB_OK | (text.failed[0] ? MB_ICONWARNING : MB_ICONINFORMATION));
 }

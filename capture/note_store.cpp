@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "settings/settings.h"
 #include "support/sjis.h"
 
 namespace {
@@ -15,11 +16,6 @@ bool fail(NoteSaveResult *result, const char *path, DWORD error) {
     // A failure must never read as success, whatever the system left behind.
     result->error = error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
     return false;
-}
-
-bool isDirectory(const char *path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // The name is in use (by a file, or a folder, of the user's or an earlier note).
@@ -40,13 +36,15 @@ bool ensureFolder(const char *path, NoteSaveResult *result) {
     return fail(result, path, error);
 }
 
-// pathJoin adds a separator only where the folder lacks one (also after 表,
-// whose second byte is 0x5C); false when the joined path would be cut.
+} // namespace
+
 bool joinFolder(char (&destination)[kPathBufferSize], const char *folder, const char *name) {
     const std::size_t expected =
         std::strlen(folder) + (pathEndsWithBackslash(folder) ? 0 : 1) + std::strlen(name);
     return pathJoin(destination, folder, name) && std::strlen(destination) == expected;
 }
+
+namespace {
 
 // A new file of a name nobody uses; an existing file is never opened.
 HANDLE createTemporaryFile(const char *dayFolder, const NoteTime &time,
@@ -72,7 +70,8 @@ HANDLE createTemporaryFile(const char *dayFolder, const NoteTime &time,
     return INVALID_HANDLE_VALUE;
 }
 
-// Every byte reaches the disk, or the error says why not.
+} // namespace
+
 DWORD writeWhole(HANDLE file, const char *text, std::size_t length) {
     constexpr std::size_t kChunk = 1u << 20;
     while (length > 0) {
@@ -88,6 +87,8 @@ DWORD writeWhole(HANDLE file, const char *text, std::size_t length) {
     return FlushFileBuffers(file) ? ERROR_SUCCESS : GetLastError();
 }
 
+namespace {
+
 // Gives the written note the first free name; the rename replaces nothing, so a
 // note of the same second, or a file the user made, is never touched.
 bool renameToFreeName(const char *temporary, const char *dayFolder, const NoteTime &time,
@@ -98,7 +99,7 @@ bool renameToFreeName(const char *temporary, const char *dayFolder, const NoteTi
         noteFileName(time, sequence, name);
         if (formatBounded(kFormatSize, path, "%s\\%s", dayFolder, name) < 0)
             return fail(result, path, ERROR_FILENAME_EXCED_RANGE);
-        if (MoveFileExA(temporary, path, 0)) {
+        if (moveFileRetrying(temporary, path, 0)) {
             sjisCopyBounded(kPathBufferSize, result->path, path);
             result->error = ERROR_SUCCESS;
             return true;
@@ -158,15 +159,18 @@ bool createNoteFile(const char *root, const NoteTime &time, const char *text,
     return true;
 }
 
-// The folder notes go below: the document folder, or the executable's directory.
-static bool noteRoot(const char *folder, char (&root)[kPathBufferSize], NoteSaveResult *result) {
-    if (folder[0] == '\0') {
-        if (!moduleDirectory(root))
-            return fail(result, folder, ERROR_FILENAME_EXCED_RANGE);
-    } else if (std::strlen(folder) >= kPathBufferSize)
+bool noteRoot(const AppSettings &settings, char (&root)[kPathBufferSize], NoteSaveResult *result) {
+    const char *folder = settings.documentFolder;
+    // Cut, it would name some other folder.
+    if (settings.documentFolderCut)
         return fail(result, folder, ERROR_FILENAME_EXCED_RANGE);
-    else
-        sjisCopyBounded(kPathBufferSize, root, folder);
+    char program[kPathBufferSize];
+    if (!moduleDirectory(program))
+        return fail(result, folder, ERROR_FILENAME_EXCED_RANGE);
+    if (folder[0] == '\0')
+        sjisCopyBounded(kPathBufferSize, root, program);
+    else if (!pathResolve(root, program, folder))
+        return fail(result, folder, ERROR_FILENAME_EXCED_RANGE);
     return true;
 }
 
@@ -174,84 +178,20 @@ static NoteTime noteTimeOf(const SYSTEMTIME &t) {
     return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
-bool saveNote(const char *folder, const char *text, NoteSaveResult *result) {
+bool noteTimeOfFileTime(const FILETIME &written, NoteTime *time) {
+    FILETIME local{};
+    SYSTEMTIME t{};
+    if (!FileTimeToLocalFileTime(&written, &local) || !FileTimeToSystemTime(&local, &t))
+        return false;
+    *time = noteTimeOf(t);
+    return true;
+}
+
+bool saveNote(const AppSettings &settings, const char *text, NoteSaveResult *result) {
     char root[kPathBufferSize];
-    if (!noteRoot(folder, root, result))
+    if (!noteRoot(settings, root, result))
         return false;
     SYSTEMTIME now;
     GetLocalTime(&now);
     return createNoteFile(root, noteTimeOf(now), text, result);
-}
-
-// The notes' root, the draft in it and the temporary name the draft is written under.
-struct DraftPaths {
-    char root[kPathBufferSize], draft[kPathBufferSize], temporary[kPathBufferSize];
-};
-
-static bool draftPaths(const char *folder, DraftPaths *paths, NoteSaveResult *result) {
-    return noteRoot(folder, paths->root, result) &&
-           joinFolder(paths->draft, paths->root, kDraftName) &&
-           joinFolder(paths->temporary, paths->root, kDraftTemporaryName);
-}
-
-bool writeDraft(const char *folder, const char *text) {
-    DraftPaths paths;
-    NoteSaveResult ignored{};
-    if (!draftPaths(folder, &paths, &ignored) || !ensureFolder(paths.root, &ignored))
-        return false;
-    HANDLE file = CreateFileA(paths.temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_HIDDEN, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    const bool written = writeWhole(file, text, std::strlen(text)) == ERROR_SUCCESS;
-    // The rename replaces the draft and nothing else: whole or not at all.
-    if (CloseHandle(file) && written &&
-        MoveFileExA(paths.temporary, paths.draft, MOVEFILE_REPLACE_EXISTING))
-        return true;
-    DeleteFileA(paths.temporary);
-    return false;
-}
-
-void removeDraft(const char *folder) {
-    DraftPaths paths;
-    NoteSaveResult ignored{};
-    if (draftPaths(folder, &paths, &ignored))
-        DeleteFileA(paths.draft);
-}
-
-DraftFate draftToNote(const char *folder, NoteSaveResult *result) {
-    result->path[0] = '\0';
-    result->error = ERROR_SUCCESS;
-    DraftPaths paths;
-    if (!draftPaths(folder, &paths, result))
-        return DraftFate::None;
-    DeleteFileA(paths.temporary); // half written when the program ended
-    HANDLE file =
-        CreateFileA(paths.draft, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return DraftFate::None;
-    FILETIME written{}, local{};
-    SYSTEMTIME time{};
-    LARGE_INTEGER size{};
-    DWORD got = 0;
-    char *text = nullptr; // freed here
-    const bool read = GetFileTime(file, nullptr, nullptr, &written) &&
-                      FileTimeToLocalFileTime(&written, &local) &&
-                      FileTimeToSystemTime(&local, &time) && GetFileSizeEx(file, &size) &&
-                      size.QuadPart < 0x7FFFFFFF &&
-                      (text = static_cast<char *>(std::calloc(size.LowPart + 1, 1))) &&
-                      ReadFile(file, text, size.LowPart, &got, nullptr) && got == size.LowPart;
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    DraftFate fate = DraftFate::Failed;
-    if (!read)
-        fail(result, paths.draft, error);
-    else if (text[0] == '\0')
-        fate = DraftFate::Empty;
-    else if (createNoteFile(paths.root, noteTimeOf(time), text, result))
-        fate = DraftFate::Saved;
-    std::free(text);
-    if (fate != DraftFate::Failed)
-        DeleteFileA(paths.draft);
-    return fate;
 }

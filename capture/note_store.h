@@ -16,9 +16,11 @@ struct NoteSaveResult {
     DWORD error;
 };
 
-// Saves the text (Shift-JIS, written byte for byte) below folder, or below the
-// executable's directory when folder is empty, under the local time of now.
-bool saveNote(const char *folder, const char *text, NoteSaveResult *result);
+struct AppSettings;
+
+// Saves the text (Shift-JIS, written byte for byte) below the settings' notes root
+// (noteRoot), under the local time of now.
+bool saveNote(const AppSettings &settings, const char *text, NoteSaveResult *result);
 
 // Saves the text below root under the given time: creates the root, month and day
 // folders where missing (one level each, never the root's ancestors) and writes
@@ -26,20 +28,18 @@ bool saveNote(const char *folder, const char *text, NoteSaveResult *result);
 bool createNoteFile(const char *root, const NoteTime &time, const char *text,
                     NoteSaveResult *result);
 
-// The draft: the text of the open editor kept on disk while it is being typed, so that it
-// outlives the process. One hidden file, kDraftName, in the notes' root folder.
+// The folder notes go below, as the settings mean it: the document folder (a relative one
+// taken from the program's folder, never from whatever the current directory is), or the
+// program's folder when it is empty. False, with result saying why, when there is none to be
+// had whole: the settings file held a folder too long for the record, or the path would be.
+bool noteRoot(const AppSettings &settings, char (&root)[kPathBufferSize], NoteSaveResult *result);
 
-// Writes the draft whole under a temporary name, flushed, then renamed over the draft
-// (replacing nothing else). False, with nothing reported, when it cannot be written.
-bool writeDraft(const char *folder, const char *text);
-void removeDraft(const char *folder);
+// folder\name in destination; false when the joined path would be cut. A separator is added
+// only where the folder lacks one (also after 表, whose second byte is 0x5C).
+bool joinFolder(char (&destination)[kPathBufferSize], const char *folder, const char *name);
 
-enum class DraftFate {
-    None,   // there was no draft
-    Saved,  // it is a note now (result names it) and is gone
-    Empty,  // it held nothing and is gone
-    Failed, // it stays; result names what could not be read or written
-};
-// At start: a draft left behind becomes a note named from its last write, in the usual
-// tree and never over another file.
-DraftFate draftToNote(const char *folder, NoteSaveResult *result);
+// Writes every byte and flushes them to the disk: ERROR_SUCCESS, or why not.
+DWORD writeWhole(HANDLE file, const char *text, std::size_t length);
+
+// The local time of a file time, as a note is named.
+bool noteTimeOfFileTime(const FILETIME &written, NoteTime *time);

@@ -18,15 +18,16 @@
 #define IDI_APP          136
 
 // Main window: the tray icon's id and callback message, the watchdog timer.
-#define TRAY_ICON_ID      1
-#define WM_TRAYNOTIFY     0x8001
-#define TRAY_WATCHDOG_ID  2
-#define WM_STARTED        0x8002 // posted to itself once the window is made
-#define POPUP_HOTKEY_ID   IDM_POPUP
+#define TRAY_ICON_ID     1
+#define WM_TRAYNOTIFY    0x8001
+#define TRAY_WATCHDOG_ID 2
+#define WM_STARTED       0x8002 // posted to itself once the window is made
+#define POPUP_HOTKEY_ID  IDM_POPUP
 
 // Popup editor: its edit control, and the timer that writes the draft.
-#define IDC_NOTE_EDIT   1000
-#define DRAFT_TIMER_ID  3
+#define IDC_NOTE_EDIT           1000
+#define DRAFT_TIMER_ID          3 // a pause in the typing
+#define DRAFT_DEADLINE_TIMER_ID 4 // the longest the draft falls behind
 
 // Settings dialog.
 #define IDC_HOTKEY     1035

@@ -14,14 +14,21 @@ struct AppSettings {
     // the second byte; 0 means no hotkey.
     std::int32_t hotkey;
     char documentFolder[260]; // Shift-JIS path, terminated
+    // The settings file's folder was longer than the record holds: documentFolder has only
+    // its start, so notes are refused rather than put into that other folder, and the file's
+    // value is not written over until the user sets another folder.
+    bool documentFolderCut;
 };
 
 // The executable's path with ".ini" for its extension, lower-cased. False only
 // when the executable's own path cannot be had.
 bool GetIniPath(char path[kPathBufferSize]);
+// The folder the settings file lies in.
+bool GetIniFolder(char path[kPathBufferSize]);
 
 // Fills every field, each from its own key or its default.
 void LoadSettings(AppSettings &settings);
 
-// Writes all three keys, whether they changed or not.
-void SaveSettings(const AppSettings &settings);
+// Writes all three keys, whether they changed or not (the folder not while it is cut). False,
+// with the system's error (GetLastError), when the file could not be written.
+bool SaveSettings(const AppSettings &settings);

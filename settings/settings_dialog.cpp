@@ -58,11 +58,16 @@ INT_PTR onOk(HWND dialog) {
     settings->hotkey =
         static_cast<std::int32_t>(SendDlgItemMessageA(dialog, IDC_HOTKEY, HKM_GETHOTKEY, 0, 0));
     settings->imeOnAtStartup = IsDlgButtonChecked(dialog, IDC_IMEONSTART) == BST_CHECKED;
-    // The edit can hold more than the record: read more and cut at a character
-    // boundary, so a double-byte character is never split.
-    char folder[kPathBufferSize];
-    GetDlgItemTextA(dialog, IDC_FOLDER, folder, sizeof folder);
-    sjisCopyBounded(sizeof settings->documentFolder, settings->documentFolder, folder);
+    // A folder the settings file held too long stays refused until the user sets another.
+    const bool folderSet = SendDlgItemMessageA(dialog, IDC_FOLDER, EM_GETMODIFY, 0, 0) != 0;
+    if (!settings->documentFolderCut || folderSet) {
+        // The edit can hold more than the record: read more and cut at a character
+        // boundary, so a double-byte character is never split.
+        char folder[kPathBufferSize];
+        GetDlgItemTextA(dialog, IDC_FOLDER, folder, sizeof folder);
+        sjisCopyBounded(sizeof settings->documentFolder, settings->documentFolder, folder);
+        settings->documentFolderCut = false;
+    }
     EndDialog(dialog, IDOK);
     return TRUE;
 }
@@ -70,8 +75,10 @@ INT_PTR onOk(HWND dialog) {
 INT_PTR onBrowse(HWND dialog) {
     char folder[kPathBufferSize + 2];
     GetDlgItemTextA(dialog, IDC_FOLDER, folder, kPathBufferSize - 1);
-    if (BrowseForFolder(dialog, folder))
+    if (BrowseForFolder(dialog, folder)) {
         SetDlgItemTextA(dialog, IDC_FOLDER, folder);
+        SendDlgItemMessageA(dialog, IDC_FOLDER, EM_SETMODIFY, TRUE, 0); // chosen by the user
+    }
     return TRUE;
 }
 

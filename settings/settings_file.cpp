@@ -30,6 +30,13 @@ bool GetIniPath(char path[kPathBufferSize]) {
     return true;
 }
 
+bool GetIniFolder(char path[kPathBufferSize]) {
+    if (!GetIniPath(path))
+        return false;
+    pathCutLastComponent(path);
+    return true;
+}
+
 // The first decimal integer of the text, as "%d" reads it; false when there is
 // none, or when it does not fit in 32 bits (which "%d" would not read reliably).
 static bool parseInt(const char *text, std::int32_t *value) {
@@ -60,28 +67,42 @@ void LoadSettings(AppSettings &settings) {
 
     char directory[kPathBufferSize];
     moduleDirectory(directory);
-    // Read into a path buffer and cut to the record's 259 bytes here, so the
-    // cut never splits a double-byte character.
+    // Read into a path buffer, so that a value too long for the record is seen as such; what
+    // the record shows of it is cut at a character boundary.
     char folder[kPathBufferSize];
     if (haveFile)
         GetPrivateProfileStringA(kMainSection, kFolderKey, directory, folder, sizeof folder, path);
     else
         sjisCopyBounded(sizeof folder, folder, directory);
+    settings.documentFolderCut = std::strlen(folder) >= sizeof settings.documentFolder;
     sjisCopyBounded(sizeof settings.documentFolder, settings.documentFolder, folder);
 }
 
-static void writeInt(const char *section, const char *key, std::int32_t value, const char *path) {
+static bool writeInt(const char *section, const char *key, std::int32_t value, const char *path) {
     char text[256];
     formatBounded(sizeof text - 1, text, "%d", static_cast<int>(value));
     text[sizeof text - 1] = '\0';
-    WritePrivateProfileStringA(section, key, text, path);
+    return WritePrivateProfileStringA(section, key, text, path) != 0;
 }
 
-void SaveSettings(const AppSettings &settings) {
+bool SaveSettings(const AppSettings &settings) {
     char path[kPathBufferSize];
-    if (!GetIniPath(path))
-        return;
-    writeInt(kHotkeySection, kHotkeyKey, settings.hotkey, path);
-    writeInt(kMainSection, kImeKey, settings.imeOnAtStartup ? 1 : 0, path);
-    WritePrivateProfileStringA(kMainSection, kFolderKey, settings.documentFolder, path);
+    if (!GetIniPath(path)) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    // Each write is tried; the error told is the first one's.
+    DWORD error = ERROR_SUCCESS;
+    const auto note = [&error](bool written) {
+        if (!written && error == ERROR_SUCCESS)
+            error = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_WRITE_FAULT;
+    };
+    note(writeInt(kHotkeySection, kHotkeyKey, settings.hotkey, path));
+    note(writeInt(kMainSection, kImeKey, settings.imeOnAtStartup ? 1 : 0, path));
+    // A cut folder would replace the user's own in the file with some other folder's name.
+    if (!settings.documentFolderCut)
+        note(WritePrivateProfileStringA(kMainSection, kFolderKey, settings.documentFolder, path) !=
+             0);
+    SetLastError(error);
+    return error == ERROR_SUCCESS;
 }

@@ -117,3 +117,39 @@ bool pathJoin(char destination[kPathBufferSize], const char *base, const char *r
         segment += length + 1;
     }
 }
+
+bool pathIsAbsolute(const char *path) {
+    const bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                       path[1] == ':' && path[2] == '\\';
+    return drive || (path[0] == '\\' && path[1] == '\\');
+}
+
+// The length of base's root: D: of a drive path, \\server\share of a network path; 0 when
+// it has neither.
+static std::size_t rootLength(const char *base) {
+    if (base[0] != '\0' && base[1] == ':')
+        return 2;
+    if (base[0] != '\\' || base[1] != '\\')
+        return 0;
+    const char *share = pathFirstBackslash(base + 2);
+    const char *end = share ? pathFirstBackslash(share + 1) : nullptr;
+    return end ? static_cast<std::size_t>(end - base) : std::strlen(base);
+}
+
+bool pathResolve(char destination[kPathBufferSize], const char *base, const char *path) {
+    destination[0] = '\0';
+    if (!pathIsAbsolute(path) && path[0] != '\\') {
+        // Below base; a join that reached the buffer's end may have been cut.
+        if (pathJoin(destination, base, path) && std::strlen(destination) < kPathMaxLength)
+            return true;
+        destination[0] = '\0';
+        return false;
+    }
+    // An absolute path as it is; a rooted one on base's drive or share.
+    const std::size_t prefix = pathIsAbsolute(path) ? 0 : rootLength(base);
+    if (prefix + std::strlen(path) > kPathMaxLength)
+        return false;
+    std::memcpy(destination, base, prefix);
+    std::strcpy(destination + prefix, path);
+    return true;
+}

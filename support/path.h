@@ -38,6 +38,15 @@ char *pathCutLastComponent(char *path);
 // meets an empty path (destination is then empty). Text beyond 521 bytes is dropped.
 bool pathJoin(char destination[kPathBufferSize], const char *base, const char *relative);
 
+// True for a path that names the same folder wherever the program runs: a drive and a
+// backslash (D:\Notes) or a network share (\\server\share).
+bool pathIsAbsolute(const char *path);
+
+// The path as a setting means it, relative to base (the program's folder): an absolute one
+// as it is, one that starts with a backslash on base's drive or share, any other below
+// base. False, with destination empty, when the result would not fit in 521 bytes.
+bool pathResolve(char destination[kPathBufferSize], const char *base, const char *path);
+
 #ifdef _WIN32
 // Windows only (path_win.cpp).
 
@@ -47,4 +56,12 @@ bool moduleDirectory(char path[kPathBufferSize]);
 
 // True for an existing file or directory; every failure reads as false.
 bool fileExists(const char *path);
+bool isDirectory(const char *path);
+
+// A virus scanner, a search indexer or a sync client holds a file it has just seen for a
+// few milliseconds: a move or delete that fails for that reason (a sharing violation, or
+// access denied to a name that is free) is tried again for about 100 ms. The last error
+// is that of the last try.
+bool moveFileRetrying(const char *from, const char *to, unsigned long flags);
+bool deleteFileRetrying(const char *path);
 #endif

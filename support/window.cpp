@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <imm.h>
+#include <shellapi.h>
 
 #include <cstdlib>
 
@@ -150,15 +151,22 @@ void registerAppWindowClass(HINSTANCE instance, const char *className, WNDPROC p
     }
 }
 
-// The program's own icon at the system's size for it (which grows with the screen's DPI):
-// the picture the shell shows for the file, without asking the shell. Under Wine the
-// shell first builds its image lists, which made each of the first class registrations,
-// at start and at the editor's first opening, cost a tenth of a second.
+HICON fileIcon(const char *path, int small) {
+    SHFILEINFOA info;
+    // Left unfilled when the shell cannot answer: no icon then.
+    zeroFill(&info, sizeof info);
+    SHGetFileInfoA(path, 0, &info, sizeof info,
+                   SHGFI_ICON | (small ? SHGFI_SMALLICON : SHGFI_LARGEICON));
+    return info.hIcon;
+}
+
 HICON moduleIcon(HINSTANCE instance, int small) {
-    const int width = GetSystemMetrics(small ? SM_CXSMICON : SM_CXICON);
-    const int height = GetSystemMetrics(small ? SM_CYSMICON : SM_CYICON);
-    return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, width,
-                                         height, LR_DEFAULTCOLOR));
+    char path[kPathBufferSize];
+    const DWORD length = GetModuleFileNameA(instance, path, sizeof path);
+    // A cut-off name would be some other file's.
+    if (length == 0 || length >= sizeof path)
+        return nullptr;
+    return fileIcon(path, small);
 }
 
 LRESULT setWindowIcon(HWND window, WPARAM which, HICON icon) {
@@ -210,10 +218,30 @@ void tooltipRemoveTool(HWND tooltip, HWND owner, HWND control) {
     SendMessageA(tooltip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-// Windows 10 (1607) and later; absent before, where the system's DPI holds for every window.
-template <typename Function> static Function user32Function(const char *name) {
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+// A function the running system may lack, looked up by name in a system library that is
+// loaded already; null where it is absent.
+template <typename Function> static Function systemFunction(HMODULE library, const char *name) {
+    return library ? reinterpret_cast<Function>(
+                         reinterpret_cast<void (*)()>(GetProcAddress(library, name)))
+                   : nullptr;
+}
+
+using GetDpiForMonitorFunction = HRESULT(WINAPI *)(HMONITOR, int, UINT *, UINT *);
+
+// Windows 8.1 and later: the DPI of each monitor, from shcore.dll. Loaded once by its full
+// path in the system folder, never from wherever the program happens to run, and kept.
+static GetDpiForMonitorFunction getDpiForMonitor() {
+    static bool looked = false;
+    static GetDpiForMonitorFunction function = nullptr;
+    if (looked)
+        return function;
+    looked = true;
+    char path[MAX_PATH + 16];
+    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length > 0 && length < MAX_PATH &&
+        formatBounded(sizeof path - length, path + length, "\\shcore.dll") > 0)
+        function = systemFunction<GetDpiForMonitorFunction>(LoadLibraryA(path), "GetDpiForMonitor");
+    return function;
 }
 
 UINT systemDpi() {
@@ -224,10 +252,28 @@ UINT systemDpi() {
     return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
 }
 
+// The monitor's own DPI where the system knows one per monitor (8.1 on), else the system's.
+static UINT monitorDpi(HMONITOR monitor) {
+    constexpr int kEffectiveDpi = 0; // MDT_EFFECTIVE_DPI
+    UINT x = 0, y = 0;
+    const GetDpiForMonitorFunction function = getDpiForMonitor();
+    if (monitor && function && function(monitor, kEffectiveDpi, &x, &y) == S_OK && y > 0)
+        return y;
+    return systemDpi();
+}
+
+UINT dpiAtPoint(POINT point) {
+    return monitorDpi(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST));
+}
+
 UINT windowDpi(HWND window) {
-    const auto getDpiForWindow = user32Function<UINT(WINAPI *)(HWND)>("GetDpiForWindow");
+    // Windows 10 (1607) and later answer for the window itself; 8.1 and the first 10s
+    // through its monitor.
+    using GetDpiForWindowFunction = UINT(WINAPI *)(HWND);
+    const auto getDpiForWindow =
+        systemFunction<GetDpiForWindowFunction>(GetModuleHandleA("user32.dll"), "GetDpiForWindow");
     const UINT dpi = getDpiForWindow ? getDpiForWindow(window) : 0;
-    return dpi ? dpi : systemDpi();
+    return dpi ? dpi : monitorDpi(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
 }
 
 HFONT createSystemFontForDpi(UINT dpi) {

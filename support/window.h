@@ -34,8 +34,11 @@ void placeAtCursor(HWND window);
 // second registration of the same name fails harmlessly.
 void registerAppWindowClass(HINSTANCE instance, const char *className, WNDPROC procedure);
 
-// The program's icon at the system's large or small size; the caller destroys it
-// (DestroyIcon) once the window showing it is gone.
+// The shell's icon for the file, large (small 0) or small (1), at the sizes the system
+// uses for them; null when the shell has none. The caller destroys it (DestroyIcon) once
+// the window showing it is gone.
+HICON fileIcon(const char *path, int small);
+// fileIcon of the module's own file: the program's icon as the shell shows it.
 HICON moduleIcon(HINSTANCE instance, int small);
 LRESULT setWindowIcon(HWND window, WPARAM which, HICON icon);
 
@@ -50,11 +53,13 @@ bool tooltipAddTool(HWND tooltip, HWND owner, HWND control, const char *text);
 // Takes the tool away, and with it the tooltip's hold on the control's messages.
 void tooltipRemoveTool(HWND tooltip, HWND owner, HWND control);
 
-// Dots per inch: what sizes in pixels are for (96), the system's, and a window's: that of
-// its monitor where the program is aware of each monitor's, else the system's.
+// Dots per inch: what sizes in pixels are for (96), the system's, a window's and that of
+// the monitor under a point: a monitor's own where the program is aware of each monitor's
+// (Windows 8.1 on), else the system's.
 constexpr UINT kDefaultDpi = 96;
 UINT systemDpi();
 UINT windowDpi(HWND window);
+UINT dpiAtPoint(POINT point);
 // The system font at another DPI; the caller deletes it (DeleteObject).
 HFONT createSystemFontForDpi(UINT dpi);
 

@@ -83,6 +83,23 @@ TEST(Path, CutsAndJoins) {
         EXPECT_EQ(std::string(destination.c_str()), joined) << base << " + " << relative;
         EXPECT_EQ(destination[kPathBufferSize], '#') << base << " + " << relative;
     }
+    // A setting's folder, from the program's folder: never from the current directory.
+    const std::tuple<std::string, std::string, std::string> resolves[] = {
+        {"D:\\Tools", "E:\\メモ", "E:\\メモ"},
+        {"D:\\Tools", "\\\\server\\share\\メモ", "\\\\server\\share\\メモ"},
+        {"D:\\Tools", "notes", "D:\\Tools\\notes"},
+        {"D:\\表", "..\\notes", "D:\\notes"},
+        {"D:\\Tools", "\\notes", "D:\\notes"},
+        {"\\\\server\\share\\Tools", "\\notes", "\\\\server\\share\\notes"},
+        {"D:\\Tools", "E:notes", "D:\\Tools\\E:notes"}, // no folder: its save says why
+        {"D:", "..\\..", ""},
+        {"D:\\Tools", std::string(520, 'n'), ""}, // would be cut
+        {"D:\\Tools", "\\" + std::string(519, 'n'), ""}};
+    for (const auto &[base, path, resolved] : resolves) {
+        char destination[kPathBufferSize];
+        EXPECT_EQ(pathResolve(destination, base.c_str(), path.c_str()), !resolved.empty()) << path;
+        EXPECT_EQ(std::string(destination), resolved) << base << " + " << path;
+    }
 }
 
 TEST(Placement, CentredOnTheCursorInsideTheWorkArea) {
@@ -188,6 +205,16 @@ TEST(Hotkey, RegistrationAndName) {
         EXPECT_EQ(hotkeyRegistration(value).modifiers, modifiers) << std::hex << value;
         EXPECT_EQ(hotkeyRegistration(value).virtualKey, key) << std::hex << value;
     }
+    // Without Ctrl or Alt, a key used for typing is refused.
+    const std::tuple<std::uint32_t, bool> typing[] = {
+        {'A', true},   {kShift | 'Z', true},   {'0', true},          {0x20, true},
+        {0x0D, true},  {0x09, true},           {0x08, true},         {0x60, true},
+        {0x6F, true},  {0xBA, true},           {0xC0, true},         {0xDB, true},
+        {0xDF, true},  {0xE2, true},           {kCtrl | 'A', false}, {kAlt | 0x20, false},
+        {0x70, false}, {kShift | 0x70, false}, {0x1B, false},        {0x2E, false},
+        {0, false},    {0x5B, false},          {0xC1, false},        {kExt | 'A', true}};
+    for (const auto &[value, refused] : typing)
+        EXPECT_EQ(hotkeyTakesTypingKey(value), refused) << std::hex << value;
     std::string longName; // 90 bytes of double-byte characters
     for (int i = 0; i < 45; ++i)
         longName += "変";
@@ -230,6 +257,23 @@ TEST(NoteName, ZeroPaddedFromTheClock) {
         EXPECT_EQ(std::string(month) + "\\" + day + "\\" + file + " " + temp, expected);
         EXPECT_EQ(named, expected.find(".txt") != std::string::npos) << expected;
     }
+    // The drafts' names, and only these are taken back as drafts.
+    const std::tuple<int, const char *, const char *> drafts[] = {
+        {1, "~jotwell-draft.txt", "~jotwell-draft.tmp"},
+        {2, "~jotwell-draft_2.txt", "~jotwell-draft_2.tmp"},
+        {99, "~jotwell-draft_99.txt", "~jotwell-draft_99.tmp"},
+        {100, "", ""},
+        {0, "", ""}};
+    for (const auto &[sequence, name, temporary] : drafts) {
+        char file[kNoteNameSize], temp[kNoteNameSize];
+        EXPECT_EQ(draftFileName(sequence, file) & draftTemporaryName(sequence, temp), *name != 0);
+        EXPECT_EQ(std::string(file) + " " + temp, std::string(name) + " " + temporary);
+        EXPECT_EQ(*name ? draftSequenceOf(name) : sequence, sequence) << name;
+    }
+    for (const char *other :
+         {"~jotwell-draft.tmp", "~jotwell-draft_1.txt", "~jotwell-draft_0.txt",
+          "~jotwell-draft-old.txt", "~Jotwell-draft.txt", "~jotwell-draft_2.txt.txt"})
+        EXPECT_EQ(draftSequenceOf(other), 0) << other;
     int days[2] = {};
     for (int month = 1; month <= 12; ++month)
         for (int day = 1; day <= 32; ++day)
