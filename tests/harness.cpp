@@ -109,6 +109,11 @@ void pressKeys(std::initializer_list<WORD> chord) {
     send(inputs);
 }
 
+void releaseModifiers() {
+    send({key(VK_CONTROL, 0, KEYEVENTF_KEYUP), key(VK_MENU, 0, KEYEVENTF_KEYUP),
+          key(VK_SHIFT, 0, KEYEVENTF_KEYUP)});
+}
+
 void typeText(const std::wstring &text) {
     for (wchar_t c : text)
         send({key(0, c, 0), key(0, c, KEYEVENTF_KEYUP)});
@@ -128,13 +133,25 @@ void mouseMove(int x, int y) {
         2000);
 }
 
-void mouseClick(int x, int y) {
+// A left-button event that carries its position: one without takes the pointer where Wine's
+// X driver last saw it, which can lag behind a cursor just moved.
+void mouseButton(int x, int y, bool down) {
     mouseMove(x, y);
-    INPUT down{}, up{};
-    down.type = up.type = INPUT_MOUSE;
-    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    send({down, up});
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = ((x - left) * 65536 + width - 1) / width; // Wine maps back by (dx * width) >> 16
+    in.mi.dy = ((y - top) * 65536 + height - 1) / height;
+    in.mi.dwFlags = (down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP) | MOUSEEVENTF_MOVE |
+                    MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+    send({in});
+}
+
+void mouseClick(int x, int y) {
+    mouseButton(x, y, true);
+    mouseButton(x, y, false);
 }
 
 std::string windowText(HWND window) {
@@ -145,7 +162,7 @@ std::string windowText(HWND window) {
     return text;
 }
 
-static std::string className(HWND window) {
+std::string className(HWND window) {
     char name[256] = "";
     GetClassNameA(window, name, sizeof name);
     return name;
@@ -238,8 +255,49 @@ void Jotwell::tray(UINT mouseMessage) const {
     SendNotifyMessageA(main, WM_TRAYNOTIFY, TRAY_ICON_ID, mouseMessage);
 }
 
+// Wine takes the keyboard's modifiers back from the X server when the X focus moves, and
+// cancels an open menu when a late focus change arrives: keys and menus wait until the
+// foreground has stayed put a while.
+static void settle() {
+    HWND last = GetForegroundWindow();
+    ULONGLONG since = GetTickCount64();
+    waitUntil(
+        [&] {
+            if (GetForegroundWindow() != last)
+                last = GetForegroundWindow(), since = GetTickCount64();
+            return GetTickCount64() - since >= 150;
+        },
+        3000);
+}
+
+bool Jotwell::hotkey() const {
+    settle();
+    const bool wasOpen = editor() != nullptr;
+    pressKeys({VK_CONTROL, VK_MENU, 'J'});
+    return waitUntil([&] { return (editor() != nullptr) != wasOpen; }, 10000);
+}
+
+HWND Jotwell::menu() const {
+    settle();
+    tray(WM_RBUTTONUP);
+    return findWindow(pid, "#32768", IsWindowVisible, 10000);
+}
+
+bool Jotwell::command(char mnemonic) const {
+    HWND shown = menu();
+    if (!shown)
+        return false;
+    releaseModifiers(); // else a mnemonic may arrive with the last chord's Ctrl and Alt
+    pressKeys({static_cast<WORD>(mnemonic)});
+    return waitUntil([&] { return !IsWindowVisible(shown); }, 10000);
+}
+
 HWND Jotwell::editor() const {
     return findWindow(pid, "JotwellPane", IsWindowVisible);
+}
+
+HWND Jotwell::anyEditor() const {
+    return findWindow(pid, "JotwellPane");
 }
 
 std::string Jotwell::editorText() const {
@@ -252,6 +310,14 @@ std::vector<std::string> Jotwell::notes() const {
         if (entry.back() != '\\' && entry != "Jotwell.EXE" && entry != "jotwell.ini")
             notes.push_back(entry);
     return notes;
+}
+
+HeldHotkey::HeldHotkey(UINT modifiers, UINT key)
+    : held(RegisterHotKey(nullptr, 1, modifiers, key) != 0) {}
+
+HeldHotkey::~HeldHotkey() {
+    if (held)
+        UnregisterHotKey(nullptr, 1);
 }
 
 } // namespace th

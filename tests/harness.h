@@ -16,6 +16,15 @@ namespace th {
 // thread's messages (timers, windows of its own) meanwhile.
 bool waitUntil(const std::function<bool()> &condition, DWORD timeoutMs = 5000);
 
+// Runs the undo when it goes out of scope, whatever happened before: a test that changes
+// what other tests share (a file in the system folder, a hotkey) puts it back.
+struct Undo {
+    std::function<void()> undo;
+    ~Undo() {
+        undo();
+    }
+};
+
 // A fresh folder under %TEMP%, removed with everything in it. Its name holds ア (whose
 // second byte is an 'A') and ends in 表 (whose second byte is a backslash's).
 struct TempFolder {
@@ -34,11 +43,17 @@ std::string ownFolder(); // the running program's folder
 // Keys and mouse through SendInput, as the user gives them.
 void pressKeys(std::initializer_list<WORD> chord); // down in order, up in reverse
 void typeText(const std::wstring &text);           // as Unicode key events
+// Key-ups for Ctrl, Alt and Shift: Wine now and then leaves one of the last chord down in
+// the program's keyboard state (its key-up went to another queue), and the next key would
+// arrive with it. Types nothing.
+void releaseModifiers();
 void mouseMove(int x, int y);
+void mouseButton(int x, int y, bool down); // the left button, pressed or released there
 void mouseClick(int x, int y);
 
 // Windows of any process.
 std::string windowText(HWND window);
+std::string className(HWND window);
 // The first top-level window of the process with the class that also matches, waiting
 // for one up to the time given.
 HWND findWindow(DWORD pid, const char *className, const std::function<bool(HWND)> &match = {},
@@ -67,9 +82,23 @@ struct Jotwell {
     DWORD waitForExit(DWORD timeoutMs = 10000) const; // STILL_ACTIVE when it did not end
     // The tray icon's notification as the shell sends it, the cursor where it is.
     void tray(UINT mouseMessage) const;
-    HWND editor() const; // the visible popup editor, or null
+    // Ctrl+Alt+J, pressed once the input has settled; true when the editor opened or closed.
+    bool hotkey() const;
+    // The tray menu, opened at the cursor: its window, or null when none came.
+    HWND menu() const;
+    // The menu's item chosen by its mnemonic key; true once the menu has gone.
+    bool command(char mnemonic) const;
+    HWND editor() const;    // the visible popup editor, or null
+    HWND anyEditor() const; // a popup editor window, visible or not, or null
     std::string editorText() const;
     std::vector<std::string> notes() const; // listTree's files but the program and its INI
+};
+
+// Another program's hold on a hotkey for as long as this lives.
+struct HeldHotkey {
+    const bool held;
+    HeldHotkey(UINT modifiers, UINT key);
+    ~HeldHotkey();
 };
 
 } // namespace th

@@ -1,5 +1,5 @@
-// Jotwell's windows, dialogs and files in this process: the popup editor, the note store,
-// the settings file and dialog, the About box, the tray icon and the main window. Dialogs
+// Jotwell's windows, dialogs and files in this process: the popup editor, the note store and
+// the drafts, the settings file, the About box, the tray icon and the main window. Dialogs
 // run here while a second thread works them as a user would.
 #include <windows.h>
 
@@ -26,17 +26,23 @@
 
 using namespace th;
 
+static AppSettings settingsFor(const std::string &folder, std::int32_t hotkey = 0) {
+    AppSettings settings{false, hotkey, "", false};
+    folder.copy(settings.documentFolder, sizeof settings.documentFolder - 1);
+    return settings;
+}
+
 // An editor as the main window makes one, owned by a hidden window, its notes going below
-// a fresh folder.
+// a fresh folder's "notes".
 struct Editor {
     TempFolder temp;
-    AppSettings settings{};
+    const std::string notes = temp / "notes";
+    AppSettings settings = settingsFor(notes);
     HWND owner =
         CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     HWND window = nullptr, edit = nullptr;
     explicit Editor(bool imeOn) {
         settings.imeOnAtStartup = imeOn;
-        (temp / "notes").copy(settings.documentFolder, sizeof settings.documentFolder - 1);
         imeSetOpen(owner, false); // the thread's input context, which the edit shares
         window = createNotePopup(owner, &settings);
         edit = GetDlgItem(window, IDC_NOTE_EDIT);
@@ -48,7 +54,13 @@ struct Editor {
     }
 };
 
-TEST(Editor, SavesWhatItHoldsOnceWhateverTheHighWord) {
+static std::string localTime() { // hhmmss
+    char text[8];
+    GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, "HHmmss", text, sizeof text);
+    return text;
+}
+
+TEST(Editor, SavesWhatItHoldsOnceUnderTheTimeOfTheClose) {
     Editor empty(true);
     EXPECT_TRUE(imeIsOpen(empty.edit)) << "the input method as set";
     SendMessageA(empty.window, WM_CLOSE, 0, 0);
@@ -61,22 +73,44 @@ TEST(Editor, SavesWhatItHoldsOnceWhateverTheHighWord) {
     while (text.size() < 40000) // more than the 30,000 characters an edit takes by default
         text += "一行のメモ, a line of a note\r\n";
     SendMessageA(e.edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-    // Moved to a monitor of 120 DPI: the size the system suggests, the font a quarter larger.
-    RECT suggested{10, 10, 810, 135};
-    SendMessageA(e.window, WM_DPICHANGED, MAKEWPARAM(120, 120),
-                 reinterpret_cast<LPARAM>(&suggested));
-    RECT r{};
-    GetWindowRect(e.window, &r);
-    EXPECT_TRUE(EqualRect(&r, &suggested));
-    LOGFONTA system{}, font{};
-    GetObjectA(GetStockObject(SYSTEM_FONT), sizeof system, &system);
-    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(e.edit, WM_GETFONT, 0, 0)), sizeof font, &font);
-    EXPECT_EQ(font.lfHeight, MulDiv(system.lfHeight, 120, systemDpi()));
+    const std::string before = localTime();
     SendMessageA(e.window, WM_COMMAND, MAKEWPARAM(IDM_CANCEL, 0x1234), 0);
-    const std::vector<std::string> tree = listTree(e.temp / "notes"); // month, day, one note
+    const std::string after = localTime();
+    EXPECT_FALSE(IsWindow(e.window));
+    const std::vector<std::string> tree = listTree(e.notes); // month, day, one note
     ASSERT_EQ(tree.size(), 3u) << "one file for one close";
-    const std::string saved = readFile(e.temp / "notes\\" + tree[2]);
+    const std::string name = tree[2].substr(tree[2].rfind('\\') + 1, 6);
+    const bool midnight = after < before;
+    EXPECT_TRUE(midnight ? name >= before || name <= after : before <= name && name <= after)
+        << "named " << name << " between " << before << " and " << after;
+    const std::string saved = readFile(e.notes + "\\" + tree[2]);
     EXPECT_TRUE(saved == text) << saved.size() << " bytes of " << text.size();
+}
+
+// Moved to monitors of other DPIs: the size the system suggests, the font scaled; each font
+// made for one goes once the next replaces it, none is left at the system's DPI.
+TEST(Editor, FollowsTheMonitorsDpiAndLetsEachFontGo) {
+    Editor e(false);
+    LOGFONTA system{};
+    GetObjectA(GetStockObject(SYSTEM_FONT), sizeof system, &system);
+    HFONT last = nullptr;
+    for (const UINT dpi : {120u, 144u, systemDpi()}) {
+        RECT suggested{10, 10, 10 + MulDiv(640, dpi, 96), 10 + MulDiv(100, dpi, 96)}, r{};
+        SendMessageA(e.window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                     reinterpret_cast<LPARAM>(&suggested));
+        GetWindowRect(e.window, &r);
+        EXPECT_TRUE(EqualRect(&r, &suggested)) << dpi;
+        const auto font = reinterpret_cast<HFONT>(SendMessageA(e.edit, WM_GETFONT, 0, 0));
+        LOGFONTA made{};
+        if (dpi == systemDpi()) {
+            EXPECT_EQ(font, nullptr) << "the system's own font at the system's DPI";
+        } else {
+            EXPECT_EQ(GetObjectA(font, sizeof made, &made), static_cast<int>(sizeof made));
+            EXPECT_EQ(made.lfHeight, MulDiv(system.lfHeight, dpi, systemDpi())) << dpi;
+        }
+        EXPECT_EQ(last ? GetObjectType(last) : 0u, 0u) << "the font for the last DPI kept";
+        last = font;
+    }
 }
 
 // The draft's timers, fired here at once: a pause in the typing, or its deadline.
@@ -100,20 +134,20 @@ TEST(Editor, TheDraftFollowsTheTextNeverMakesAFolderAndNeverReplacesAnotherRunsD
     ProgramFolderDrafts beside;
     writeFile(beside.start + ".txt", "an earlier run's");
     Editor e(false);
-    const std::string root = e.temp / "notes", draft = root + "\\~jotwell-draft.txt";
+    const std::string draft = e.notes + "\\~jotwell-draft.txt";
     draftTimer(e, "typed");
-    EXPECT_EQ(listTree(e.temp.path).size(), 0u) << "no root yet: no folder made";
+    EXPECT_EQ(listTree(e.temp.path).size(), 0u) << "no notes folder yet: none made";
     EXPECT_EQ(readFile(beside.start + "_2.txt"), "typed") << "beside the settings file";
-    CreateDirectoryA(root.c_str(), nullptr); // the first note's save made it
+    CreateDirectoryA(e.notes.c_str(), nullptr); // the first note's save made it
     draftTimer(e, "a");
     EXPECT_EQ(readFile(draft), "a");
-    EXPECT_EQ(readFile(beside.start + "_2.txt"), "<missing>") << "moved to the notes' root";
+    EXPECT_EQ(readFile(beside.start + "_2.txt"), "<missing>") << "moved to the notes' folder";
     draftTimer(e, "a longer text", DRAFT_DEADLINE_TIMER_ID);
     EXPECT_EQ(readFile(draft), "a longer text") << "replaced whole";
     draftTimer(e, "");
-    EXPECT_EQ(listTree(root).size(), 0u) << "cleared: no draft to bring erased text back";
+    EXPECT_EQ(listTree(e.notes).size(), 0u) << "cleared: no draft to bring erased text back";
     SendMessageA(e.window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(listTree(root).size(), 0u) << "an empty editor saves nothing";
+    EXPECT_EQ(listTree(e.notes).size(), 0u) << "an empty editor saves nothing";
     EXPECT_EQ(readFile(beside.start + ".txt"), "an earlier run's");
 }
 
@@ -130,8 +164,8 @@ static std::future<void> holdFor(const std::string &path, DWORD ms) {
 
 TEST(Editor, AFileHeldForAMomentIsWaitedFor) {
     Editor e(false);
-    const std::string root = e.temp / "notes", draft = root + "\\~jotwell-draft.txt";
-    CreateDirectoryA(root.c_str(), nullptr);
+    const std::string draft = e.notes + "\\~jotwell-draft.txt";
+    CreateDirectoryA(e.notes.c_str(), nullptr);
     draftTimer(e, "a");
     auto held = holdFor(draft, 50);
     draftTimer(e, "ab"); // renamed over the held draft
@@ -141,148 +175,91 @@ TEST(Editor, AFileHeldForAMomentIsWaitedFor) {
     SendMessageA(e.window, WM_CLOSE, 0, 0); // saved, and the held draft removed
     held.get();
     EXPECT_EQ(readFile(draft), "<missing>");
-    EXPECT_EQ(listTree(root).size(), 3u) << "the month, the day and the note";
+    EXPECT_EQ(listTree(e.notes).size(), 3u) << "the month, the day and the note";
 }
 
 TEST(Editor, JapaneseBeingConvertedIsSavedAndEscMeanwhileIsTheInputMethods) {
     Editor e(true);
-    CreateDirectoryA((e.temp / "notes").c_str(), nullptr);
+    CreateDirectoryA(e.notes.c_str(), nullptr);
     SetWindowTextA(e.edit, "明日");
     SendMessageA(e.edit, EM_SETSEL, 2, 2);
     HIMC context = ImmGetContext(e.edit);
-    const std::wstring converting = L"かいぎ";
-    ASSERT_TRUE(ImmSetCompositionStringW(context, SCS_SETSTR,
-                                         const_cast<wchar_t *>(converting.c_str()),
+    std::wstring converting = L"かいぎ";
+    ASSERT_TRUE(ImmSetCompositionStringW(context, SCS_SETSTR, &converting[0],
                                          static_cast<DWORD>(converting.size() * 2), nullptr, 0));
     ImmReleaseContext(e.edit, context);
     HACCEL accelerators =
         LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    const Undo noEditor{[] { editorWindow = nullptr; }};
     editorWindow = e.window;
     MSG esc{e.edit, WM_KEYDOWN, VK_ESCAPE, 0x00010001, 0, {}};
     EXPECT_FALSE(TranslateEditorAccelerator(accelerators, &esc)) << "Esc cancels the conversion";
     EXPECT_TRUE(IsWindow(e.window));
     SendMessageA(e.window, WM_CLOSE, 0, 0);
-    const std::vector<std::string> tree = listTree(e.temp / "notes");
+    const std::vector<std::string> tree = listTree(e.notes);
     ASSERT_EQ(tree.size(), 3u);
-    EXPECT_EQ(readFile(e.temp / "notes\\" + tree[2]), "明日かいぎ");
+    EXPECT_EQ(readFile(e.notes + "\\" + tree[2]), "明日かいぎ");
 
     Editor plain(false); // not converting: Esc is the way out
     editorWindow = plain.window;
     esc.hwnd = plain.edit;
     EXPECT_TRUE(TranslateEditorAccelerator(accelerators, &esc));
     EXPECT_FALSE(IsWindow(plain.window));
-    editorWindow = nullptr;
 }
 
 static const NoteTime kTime{2024, 5, 7, 9, 5, 2};
 
-TEST(NoteStore, RootsAndFailures) {
-    // the root below a fresh folder; what is there first (a file of this content); the error
-    const std::tuple<std::string, const char *, DWORD> cases[] = {
-        {"notes", "", 0},
-        {"表", "", 0},                                // its 0x5C is no separator
-        {"missing\\notes", "", ERROR_PATH_NOT_FOUND}, // one level only
-        {"notes", "x", ERROR_ALREADY_EXISTS},
-        {"notes\x81", "", ERROR_INVALID_NAME}, // half a character would swallow the separator
-        {std::string(490, 'r'), "", ERROR_FILENAME_EXCED_RANGE}};
-    for (const auto &[name, first, error] : cases) {
+TEST(NoteStore, MakesOneLevelAtATimeAndSaysWhatFailed) {
+    struct Case {
+        std::string root;  // below a fresh folder
+        const char *first; // the content of a file of that name, when there is one
+        DWORD error;
+    };
+    const Case cases[] = {{"notes", "", 0},
+                          {"表", "", 0}, // its 0x5C is no separator
+                          {"missing\\notes", "", ERROR_PATH_NOT_FOUND},
+                          {"notes", "x", ERROR_ALREADY_EXISTS},
+                          {"notes\x81", "", ERROR_INVALID_NAME}, // would swallow the separator
+                          {std::string(490, 'r'), "", ERROR_FILENAME_EXCED_RANGE}};
+    for (const Case &c : cases) {
         TempFolder temp;
-        const std::string root = temp / name;
-        if (*first)
-            writeFile(root, first);
+        const std::string root = temp / c.root;
+        if (*c.first)
+            writeFile(root, c.first);
         NoteSaveResult result{};
-        EXPECT_EQ(createNoteFile(root.c_str(), kTime, "メモ\r\n", &result), error == 0) << name;
-        EXPECT_EQ(result.error, error) << name;
-        if (error)
-            EXPECT_EQ(listTree(temp.path).size(), *first ? 1u : 0u) << name << ": nothing made";
-        else
-            EXPECT_EQ(listTree(root), (std::vector<std::string>{"2024-05\\", "2024-05\\07\\",
-                                                                "2024-05\\07\\090502.txt"}));
-        EXPECT_EQ(readFile(result.path), error ? readFile(root) : "メモ\r\n") << name;
+        EXPECT_EQ(createNoteFile(root.c_str(), kTime, "メモ\r\n", &result), c.error == 0);
+        EXPECT_EQ(result.error, c.error) << c.root;
+        const std::string path = result.path;
+        if (c.error) { // nothing made, and the path that failed, or as much of it as fits
+            EXPECT_EQ(listTree(temp.path).size(), *c.first ? 1u : 0u) << c.root;
+            EXPECT_TRUE(!path.empty() && (root.rfind(path, 0) == 0 || path.rfind(root, 0) == 0))
+                << path;
+        } else {
+            EXPECT_EQ(path, root + "\\2024-05\\07\\090502.txt");
+            EXPECT_EQ(readFile(path), "メモ\r\n");
+        }
     }
-}
-
-// The last write of a draft: 7 May 2024, 09:05:second, local time.
-static void setWritten(const std::string &path, WORD second) {
-    const SYSTEMTIME local{2024, 5, 2, 7, 9, 5, second, 0};
-    FILETIME localTime{}, written{};
-    SystemTimeToFileTime(&local, &localTime);
-    LocalFileTimeToFileTime(&localTime, &written);
-    HANDLE file =
-        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    SetFileTime(file, nullptr, nullptr, &written);
-    CloseHandle(file);
-}
-
-static void tell(const DraftOutcome &outcome, void *context) {
-    static_cast<std::vector<std::string> *>(context)->push_back(
-        outcome.saved
-            ? "saved " + std::string(outcome.result.path)
-            : "kept " + std::string(outcome.draft) + " " + std::to_string(outcome.result.error));
-}
-
-TEST(NoteStore, EveryDraftBecomesANoteOldestFirstAndOneThatStaysIsNeverSavedTwice) {
-    ProgramFolderDrafts beside;
-    TempFolder notes;
-    AppSettings settings{false, 0, "", false};
-    notes.path.copy(settings.documentFolder, sizeof settings.documentFolder - 1);
-    const std::string draft = notes / "~jotwell-draft", day = notes / "2024-05\\07\\";
-    // the file, its text, the second of its last write
-    const std::tuple<std::string, const char *, WORD> files[] = {
-        {draft + ".txt", "second", 3},
-        {beside.start + "_3.txt", "first", 2},
-        {draft + "_2.txt", "", 1},
-        {draft + "_2.tmp", "half written", 1},
-        {draft + "_4.txt", "held", 4},
-        {draft + "_5.txt", "locked", 5},
-        {draft + "-old.txt", "the user's", 1}};
-    for (const auto &[path, text, second] : files) {
-        writeFile(path, text);
-        setWritten(path, second);
-    }
-    auto held = holdFor(draft + "_4.txt", 1000); // readable, but it cannot be removed
-    HANDLE locked = CreateFileA((draft + "_5.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                0, nullptr); // not even readable
-    std::vector<std::string> told;
-    recoverDrafts(settings, tell, &told);
-    const std::string sharing = " " + std::to_string(ERROR_SHARING_VIOLATION);
-    EXPECT_EQ(told, (std::vector<std::string>{"saved " + day + "090502.txt",
-                                              "saved " + day + "090503.txt",
-                                              "kept " + draft + "_4.txt" + sharing,
-                                              "kept " + draft + "_5.txt" + sharing}));
-    EXPECT_EQ(readFile(day + "090502.txt") + readFile(day + "090503.txt"), "firstsecond");
-    EXPECT_EQ(listTree(notes.path),
-              (std::vector<std::string>{"2024-05\\", "2024-05\\07\\", "2024-05\\07\\090502.txt",
-                                        "2024-05\\07\\090503.txt", "~jotwell-draft-old.txt",
-                                        "~jotwell-draft_4.txt", "~jotwell-draft_5.txt"}));
-    held.get();
-    CloseHandle(locked);
-    told.clear();
-    recoverDrafts(settings, tell, &told);
-    EXPECT_EQ(told, (std::vector<std::string>{"saved " + day + "090504.txt",
-                                              "saved " + day + "090505.txt"}));
-    EXPECT_EQ(listTree(day).size(), 4u) << "each draft one note";
 }
 
 TEST(NoteStore, TheRootAsTheSettingsMeanIt) {
     const std::string program = ownFolder();
-    const std::string drive = program.substr(0, 2);
-    // the setting, whether it was cut on loading, the root (empty: refused)
-    const std::tuple<std::string, bool, std::string> cases[] = {
-        {"", false, program},
-        {"notes", false, program + "\\notes"}, // never the current directory's
-        {"..\\notes", false, program.substr(0, program.rfind('\\')) + "\\notes"},
-        {"\\notes", false, drive + "\\notes"},
-        {"D:\\notes", false, "D:\\notes"},
-        {"D:\\notes", true, ""}}; // what is left of a longer folder names another one
-    for (const auto &[folder, cut, expected] : cases) {
-        AppSettings settings{false, 0, "", cut};
-        folder.copy(settings.documentFolder, sizeof settings.documentFolder - 1);
+    struct Case {
+        std::string folder;
+        bool cut;         // the settings file held a longer one
+        std::string root; // "" when refused
+    };
+    const Case cases[] = {{"", false, program},
+                          {"notes", false, program + "\\notes"}, // never the current directory's
+                          {"\\notes", false, program.substr(0, 2) + "\\notes"},
+                          {"D:\\notes", true, ""}}; // what is left of a longer one is another's
+    for (const Case &c : cases) {
+        AppSettings settings = settingsFor(c.folder);
+        settings.documentFolderCut = c.cut;
         char root[kPathBufferSize] = "";
         NoteSaveResult result{};
-        EXPECT_EQ(noteRoot(settings, root, &result), !expected.empty()) << folder;
-        EXPECT_EQ(result.error, expected.empty() ? ERROR_FILENAME_EXCED_RANGE : 0u) << folder;
-        EXPECT_EQ(std::string(root), expected) << folder;
+        EXPECT_EQ(noteRoot(settings, root, &result), !c.root.empty()) << c.folder;
+        EXPECT_EQ(result.error, c.root.empty() ? ERROR_FILENAME_EXCED_RANGE : 0u) << c.folder;
+        EXPECT_EQ(std::string(root), c.root) << c.folder;
     }
 }
 
@@ -311,24 +288,96 @@ TEST(NoteStore, AFullDiskLeavesNoCutNote) {
         GTEST_SKIP() << "no small drive Q: " << status;
     ULARGE_INTEGER free{};
     ASSERT_TRUE(GetDiskFreeSpaceExA("Q:\\", &free, nullptr, nullptr));
+    const Undo empty{[] {
+        DeleteFileA("Q:\\filler");
+        for (const char *folder : {"Q:\\notes\\2024-05\\07", "Q:\\notes\\2024-05", "Q:\\notes"})
+            RemoveDirectoryA(folder);
+    }};
     writeFile("Q:\\filler", std::string(free.QuadPart - 16384, 'f'));
     NoteSaveResult result{};
     EXPECT_FALSE(createNoteFile("Q:\\notes", kTime, std::string(65536, 'n').c_str(), &result));
     EXPECT_EQ(result.error, static_cast<DWORD>(ERROR_DISK_FULL));
     EXPECT_EQ(listTree("Q:\\notes"), (std::vector<std::string>{"2024-05\\", "2024-05\\07\\"}));
-    DeleteFileA("Q:\\filler");
-    for (const char *folder : {"Q:\\notes\\2024-05\\07", "Q:\\notes\\2024-05", "Q:\\notes"})
-        RemoveDirectoryA(folder);
+}
+
+// The last write of a draft: 7 May 2024, 09:05:second, local time.
+static void setWritten(const std::string &path, WORD second) {
+    const SYSTEMTIME local{2024, 5, 2, 7, 9, 5, second, 0};
+    FILETIME localTime{}, written{};
+    SystemTimeToFileTime(&local, &localTime);
+    LocalFileTimeToFileTime(&localTime, &written);
+    HANDLE file =
+        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(file, nullptr, nullptr, &written);
+    CloseHandle(file);
+}
+
+static void tell(const DraftOutcome &outcome, void *told) {
+    static_cast<std::vector<std::string> *>(told)->push_back(
+        outcome.saved
+            ? "saved " + std::string(outcome.result.path)
+            : "kept " + std::string(outcome.draft) + " " + std::to_string(outcome.result.error));
+}
+
+TEST(NoteStore, EveryDraftBecomesANoteOldestFirstAndOneThatStaysIsNeverSavedTwice) {
+    ProgramFolderDrafts beside;
+    TempFolder notes;
+    const AppSettings settings = settingsFor(notes.path);
+    const std::string draft = notes / "~jotwell-draft", day = notes / "2024-05\\07\\";
+    struct File {
+        std::string path;
+        const char *text;
+        WORD second; // of its last write
+    };
+    const File files[] = {{draft + ".txt", "second", 3},
+                          {beside.start + "_3.txt", "first", 2},
+                          {draft + "_2.txt", "", 1},
+                          {draft + "_2.tmp", "half written", 1},
+                          {draft + "_4.txt", "held", 4},
+                          {draft + "_5.txt", "locked", 5},
+                          {draft + "-old.txt", "the user's", 1}};
+    for (const File &file : files) {
+        writeFile(file.path, file.text);
+        setWritten(file.path, file.second);
+    }
+    auto held = holdFor(draft + "_4.txt", 1000); // readable, but it cannot be removed
+    HANDLE locked = CreateFileA((draft + "_5.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                0, nullptr); // not even readable
+    std::vector<std::string> told;
+    recoverDrafts(settings, tell, &told);
+    const std::string sharing = " " + std::to_string(ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(told, (std::vector<std::string>{"saved " + day + "090502.txt",
+                                              "saved " + day + "090503.txt",
+                                              "kept " + draft + "_4.txt" + sharing,
+                                              "kept " + draft + "_5.txt" + sharing}));
+    EXPECT_EQ(readFile(day + "090502.txt") + readFile(day + "090503.txt"), "firstsecond");
+    EXPECT_EQ(listTree(notes.path),
+              (std::vector<std::string>{"2024-05\\", "2024-05\\07\\", "2024-05\\07\\090502.txt",
+                                        "2024-05\\07\\090503.txt", "~jotwell-draft-old.txt",
+                                        "~jotwell-draft_4.txt", "~jotwell-draft_5.txt"}));
+    held.get();
+    CloseHandle(locked);
+    told.clear();
+    recoverDrafts(settings, tell, &told);
+    EXPECT_EQ(told, (std::vector<std::string>{"saved " + day + "090504.txt",
+                                              "saved " + day + "090505.txt"}));
+    EXPECT_EQ(listTree(day).size(), 4u) << "each draft one note";
 }
 
 TEST(SettingsFile, EachKeyReadsOnItsOwnAndAFailedWriteIsTold) {
     char ini[kPathBufferSize];
     ASSERT_TRUE(GetIniPath(ini));
+    const Undo remove{[&] { DeleteFileA(ini), RemoveDirectoryA(ini); }};
     const std::string dir = ownFolder(), split = "C:\\" + std::string(255, 'b') + "アイ";
     const std::string hotkey = "[ホットキー]\r\n表示の切り替え=", main = "\r\n[quillomat]\r\n";
-    // the file, and the hotkey, input method and folder read from it; whether the folder
-    // was too long for the record
-    const std::tuple<std::string, std::int32_t, bool, std::string, bool> cases[] = {
+    struct Case {
+        std::string file;
+        std::int32_t hotkey;
+        bool ime;
+        std::string folder;
+        bool cut; // the folder was too long for the record
+    };
+    const Case cases[] = {
         {"", 0, true, dir, false},
         {hotkey + "1601" + main + "日本語入力=0\r\n文書保存フォルダ=D:\\メモ\\表", 1601, false,
          "D:\\メモ\\表", false},
@@ -339,27 +388,28 @@ TEST(SettingsFile, EachKeyReadsOnItsOwnAndAFailedWriteIsTold) {
         {hotkey + "2147483648", 0, true, dir, false}, // beyond 32 bits: unreadable
         {main + "文書保存フォルダ=" + std::string(259, 'a'), 0, true, std::string(259, 'a'), false},
         {main + "文書保存フォルダ=" + std::string(260, 'a'), 0, true, std::string(259, 'a'), true},
-        {main + "文書保存フォルダ=" + split, 0, true, split.substr(0, 258), true}}; // never half ア
-    for (const auto &[text, readHotkey, readIme, readFolder, cut] : cases) {
+        {main + "文書保存フォルダ=" + split, 0, true, split.substr(0, 258), true}}; // not half ア
+    for (const Case &c : cases) {
         DeleteFileA(ini);
-        if (!text.empty())
-            writeFile(ini, text);
-        AppSettings settings{false, 5, "x", !cut};
+        if (!c.file.empty())
+            writeFile(ini, c.file);
+        AppSettings settings{false, 5, "x", !c.cut};
         LoadSettings(settings);
-        EXPECT_EQ(settings.hotkey, readHotkey) << text;
-        EXPECT_EQ(settings.imeOnAtStartup, readIme) << text;
-        EXPECT_EQ(settings.documentFolder, readFolder) << text;
-        EXPECT_EQ(settings.documentFolderCut, cut) << text;
+        EXPECT_EQ(settings.hotkey, c.hotkey) << c.file;
+        EXPECT_EQ(settings.imeOnAtStartup, c.ime) << c.file;
+        EXPECT_EQ(settings.documentFolder, c.folder) << c.file;
+        EXPECT_EQ(settings.documentFolderCut, c.cut) << c.file;
     }
     // Saved, a cut folder would replace the user's own with another folder's name.
-    AppSettings cut{true, 0x641, "D:\\cut", true};
+    const AppSettings cut{true, 0x641, "D:\\cut", true};
+    DeleteFileA(ini);
     ASSERT_TRUE(SaveSettings(cut));
-    EXPECT_EQ(readFile(ini).find("D:\\cut"), std::string::npos);
+    EXPECT_EQ(readFile(ini),
+              "[ホットキー]\r\n表示の切り替え=1601\r\n[quillomat]\r\n日本語入力=1\r\n");
     DeleteFileA(ini);
     CreateDirectoryA(ini, nullptr); // a file that cannot be written, even by root under Wine
     EXPECT_FALSE(SaveSettings(cut));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    RemoveDirectoryA(ini);
 }
 
 // Runs the About box here while drive works it from another thread; how the box ended.
@@ -387,7 +437,7 @@ static int pixelsOf(HWND window, COLORREF colour) {
     return count;
 }
 
-TEST(AboutBox, NamesTheProductGrowsToItsLinkAndTheLinkOpensTheAddress) {
+TEST(AboutBox, NamesTheProductGrowsToItsLinkAndOpensTheAddressOnAClickOnIt) {
     TempFolder temp;
     const std::string address = temp / "probe.exe"; // it leaves probe.ini when it runs
     CopyFileA((ownFolder() + "\\probe.exe").c_str(), address.c_str(), FALSE);
@@ -397,27 +447,33 @@ TEST(AboutBox, NamesTheProductGrowsToItsLinkAndTheLinkOpensTheAddress) {
                   "Jotwell ver. " JOTWELL_VERSION_STRING);
         EXPECT_EQ(windowText(link), address);
         EXPECT_EQ(windowText(GetDlgItem(box, IDC_ABOUT_RESOURCES)), "") << "no rsrc32.dll";
-        RECT client{}, line{};
+        RECT client{}, line{}, outer{}, area{};
         GetClientRect(box, &client);
         GetWindowRect(link, &line);
         MapWindowPoints(nullptr, box, reinterpret_cast<POINT *>(&line), 2);
         EXPECT_TRUE(line.right - line.left > 200 && line.right < client.right)
             << "grown, and the box";
-        RECT outer{};
         GetWindowRect(box, &outer);
-        EXPECT_LE(outer.right, GetSystemMetrics(SM_CXSCREEN)) << "opened by the tray: on screen";
+        workArea(&area);
+        EXPECT_TRUE(outer.right == area.right && (outer.top + outer.bottom) / 2 == 400)
+            << "at the cursor, grown first, then kept inside the screen";
         POINT body{client.right - 2, 2},
             at{(line.left + line.right) / 2, (line.top + line.bottom) / 2};
         ClientToScreen(box, &body);
         ClientToScreen(box, &at);
         EXPECT_EQ(SendMessageA(box, WM_NCHITTEST, 0, MAKELPARAM(body.x, body.y)), HTCAPTION);
+        const auto hot = [&] { return pixelsOf(link, RGB(255, 0, 0)) > 20; };
         mouseMove(at.x, at.y + 60);
         mouseMove(at.x, at.y);
-        EXPECT_TRUE(waitUntil([&] { return pixelsOf(link, RGB(255, 0, 0)) > 20; })) << "hot";
+        EXPECT_TRUE(waitUntil(hot)) << "hot";
+        // Pressed on the link, released off it: no click (as the label sees the mouse).
+        SendMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, 0);
         mouseMove(at.x, at.y + 60);
+        SendMessageA(link, WM_LBUTTONUP, 0, 0);
         EXPECT_TRUE(waitUntil([&] {
             return !pixelsOf(link, RGB(255, 0, 0)) && pixelsOf(link, RGB(0, 0, 255)) > 20;
         })) << "cool again";
+        EXPECT_TRUE(IsWindowVisible(box)) << "closed by a release off the link";
         mouseClick(at.x, at.y);
     };
     mouseMove(1010, 400);
@@ -428,6 +484,7 @@ TEST(AboutBox, NamesTheProductGrowsToItsLinkAndTheLinkOpensTheAddress) {
     char system[MAX_PATH];
     const std::string library =
         std::string(system, GetSystemDirectoryA(system, MAX_PATH)) + "\\rsrc32.dll";
+    const Undo remove{[&] { DeleteFileA(library.c_str()); }};
     ASSERT_TRUE(CopyFileA((ownFolder() + "\\fake_rsrc32.dll").c_str(), library.c_str(), FALSE));
     const auto freeResources = [](HWND box) {
         EXPECT_EQ(windowText(GetDlgItem(box, IDC_ABOUT_RESOURCES)),
@@ -484,18 +541,18 @@ struct FakeTray {
     }
 };
 
-TEST(Tray, TriesTwentyOneTimesHalfASecondApartTakesASlowAddAndTheWatchdogAddsItAgain) {
+TEST(Tray, TriesTwentyOneTimesTakesASlowAddAndTheWatchdogAddsItToEachNewNotificationArea) {
     FakeTray tray;
     tray.refuse = 21;
     const ULONGLONG start = GetTickCount64();
     EXPECT_FALSE(InstallTrayIcon(tray.tray));
     EXPECT_EQ(tray.adds, 21);
-    EXPECT_GE(GetTickCount64() - start, 9900u);
+    EXPECT_GE(GetTickCount64() - start, 9900u) << "half a second apart";
     tray.slow = 1; // a shell slow at logon: the add times out, yet the icon is there
     ASSERT_TRUE(InstallTrayIcon(tray.tray));
     EXPECT_EQ(tray.adds, 22) << "an add that timed out but took is not repeated";
     tray.restart(); // the shell ended and came back with a new notification area
-    EXPECT_TRUE(waitUntil([&] { return tray.adds == 23; }, 3000));
+    EXPECT_TRUE(waitUntil([&] { return tray.adds == 23; }, 3000)) << "the watchdog's timer";
     DestroyWindow(tray.area); // the shell ends: while there is no notification area, nothing
     tray.area = nullptr;
     TrayWatchdogProc(nullptr, 0, 0, 0);
@@ -507,31 +564,25 @@ TEST(Tray, TriesTwentyOneTimesHalfASecondApartTakesASlowAddAndTheWatchdogAddsItA
     EXPECT_EQ(tray.deletes, 3);
 }
 
-// Dispatches what is queued for this thread, the window's own posts among them.
-static void dispatchQueued() {
-    for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);)
-        DispatchMessageA(&msg);
-}
-
 static HWND createMainWindow(AppSettings *settings) {
     registerAppWindowClass(GetModuleHandleA(nullptr), "quillomat", MainWindowProc);
     return CreateWindowExA(0, "quillomat", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                            GetModuleHandleA(nullptr), settings);
 }
 
-static void destroyMainWindow(HWND main) {
-    DestroyWindow(main);
-    MSG quit; // the one the window's end posts for the program's loop
-    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+// Dispatches what is queued for this thread, the window's own posts among them.
+static void dispatchQueued() {
+    for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);)
+        if (msg.message != WM_QUIT) // the one a main window's end posts for the program's loop
+            DispatchMessageA(&msg);
 }
 
-TEST(MainWindow, StartUpWorkRunsOnceAndTheIconIsBackAtOnceWithTheTaskbar) {
+TEST(MainWindow, StartUpWorkRunsOnceTheTaskbarsRestartIsAnsweredAndQuitTakesTheIcon) {
     FakeTray tray;
     TempFolder notes;
     const std::string draft = notes / "~jotwell-draft.txt";
     writeFile(draft, "left by the last run");
-    AppSettings settings{false, 'A', "", false}; // a plain letter: it would take typing everywhere
-    notes.path.copy(settings.documentFolder, sizeof settings.documentFolder - 1);
+    AppSettings settings = settingsFor(notes.path, 'A'); // a plain letter: it takes typing
     auto told = std::async(std::launch::async, [] {
         const std::string first = answerBox(GetCurrentProcessId());
         return first + "|" + answerBox(GetCurrentProcessId());
@@ -559,7 +610,10 @@ TEST(MainWindow, StartUpWorkRunsOnceAndTheIconIsBackAtOnceWithTheTaskbar) {
     ASSERT_EQ(tray.adds, 1);
     SendMessageA(main, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_EQ(tray.adds, 2) << "without waiting for the watchdog";
-    destroyMainWindow(main);
+    SendMessageA(main, WM_COMMAND, IDM_QUIT, 0);
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_FALSE(tray.icon) << "left in the notification area after Quit";
+    dispatchQueued();
 }
 
 // Pressing the mouse on the tray icon activates the taskbar, which closes the editor; the
@@ -567,9 +621,9 @@ TEST(MainWindow, StartUpWorkRunsOnceAndTheIconIsBackAtOnceWithTheTaskbar) {
 TEST(MainWindow, TheTrayClickThatClosedTheEditorOpensNoOther) {
     FakeTray tray;
     TempFolder notes;
-    AppSettings settings{false, 0, "", false};
-    notes.path.copy(settings.documentFolder, sizeof settings.documentFolder - 1);
+    AppSettings settings = settingsFor(notes.path);
     HWND main = createMainWindow(&settings);
+    const Undo destroy{[&] { DestroyWindow(main), dispatchQueued(), editorWindow = nullptr; }};
     SendMessageA(main, WM_LBUTTONUP, 0, 0);
     HWND first = editorWindow;
     ASSERT_TRUE(IsWindow(first));
@@ -579,6 +633,68 @@ TEST(MainWindow, TheTrayClickThatClosedTheEditorOpensNoOther) {
     EXPECT_FALSE(IsWindow(editorWindow)) << "the same click opened an editor";
     SendMessageA(main, WM_LBUTTONUP, 0, 0); // the next click
     EXPECT_TRUE(IsWindow(editorWindow));
-    destroyMainWindow(main);
-    editorWindow = nullptr;
+}
+
+// A note that cannot be saved stays in its editor through every end of the program, each
+// explicit try told; a session's end puts a change just made in the draft first.
+TEST(MainWindow, AFailedSaveKeepsTheTextThroughEveryEndUntilTheFolderIsFixed) {
+    FakeTray tray;
+    ProgramFolderDrafts beside; // where the draft goes while the notes' folder is a file
+    TempFolder temp;
+    const std::string blocked = temp / "blocked";
+    writeFile(blocked, "a file where the folder should be");
+    AppSettings settings = settingsFor(blocked);
+    HWND main = createMainWindow(&settings);
+    const Undo destroy{[&] { DestroyWindow(main), dispatchQueued(), editorWindow = nullptr; }};
+    SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDM_POPUP, 2), 0); // a control's: no command
+    EXPECT_FALSE(IsWindow(editorWindow));
+    SendMessageA(main, WM_COMMAND, IDM_POPUP, 0);
+    HWND editor = editorWindow, edit = GetDlgItem(editor, IDC_NOTE_EDIT);
+    std::string text = "keep";
+    SetWindowTextA(edit, text.c_str());
+    HACCEL accelerators =
+        LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    const auto send = [main](UINT message, WPARAM wParam) {
+        return [=] { return SendMessageA(main, message, wParam, 0); };
+    };
+    struct End {
+        const char *how;
+        std::function<LRESULT()> end;
+        LRESULT result;
+        bool told, draft; // told again; a change made just before is in the draft
+    };
+    const End ends[] = {{"Esc",
+                         [&] {
+                             MSG esc{edit, WM_KEYDOWN, VK_ESCAPE, 0x00010001, 0, {}};
+                             return LRESULT{TranslateEditorAccelerator(accelerators, &esc)};
+                         },
+                         TRUE, true, false},
+                        {"session end asked", send(WM_QUERYENDSESSION, 0), FALSE, true, true},
+                        {"session ends", send(WM_ENDSESSION, TRUE), 0, true, true},
+                        {"Quit", send(WM_COMMAND, IDM_QUIT), 0, true, false},
+                        {"WM_CLOSE", send(WM_CLOSE, 0), 0, true, false},
+                        {"another window activated",
+                         [&] { return SendMessageA(editor, WM_ACTIVATE, WA_INACTIVE, 0); }, 0,
+                         false, false}};
+    for (const End &end : ends) {
+        if (end.draft)
+            SetWindowTextA(edit, (text += "!").c_str());
+        std::atomic<bool> done{false};
+        auto box =
+            std::async(std::launch::async, answerBox, GetCurrentProcessId(), IDOK, 5000, &done);
+        EXPECT_EQ(end.end(), end.result) << end.how;
+        done = true;
+        EXPECT_EQ(box.get().rfind("メモを保存できませんでした。\r\n\r\n" + blocked, 0),
+                  end.told ? 0 : std::string::npos)
+            << end.how;
+        EXPECT_EQ(windowText(edit), text) << end.how;
+        EXPECT_TRUE(!end.draft || readFile(beside.start + ".txt") == text) << end.how;
+    }
+    DeleteFileA(blocked.c_str());
+    SendMessageA(main, WM_COMMAND, IDM_POPUP, 0);
+    EXPECT_FALSE(IsWindow(editor)) << "closed and saved";
+    const std::vector<std::string> tree = listTree(blocked);
+    ASSERT_EQ(tree.size(), 3u);
+    EXPECT_EQ(readFile(blocked + "\\" + tree[2]), text);
+    EXPECT_EQ(readFile(beside.start + ".txt"), "<missing>") << "the draft went with the save";
 }
