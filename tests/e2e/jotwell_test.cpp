@@ -265,3 +265,73 @@ TEST(Dpi, TheEditorIsScaled) {
     EXPECT_EQ(r.right - r.left, 960);
     EXPECT_EQ(r.bottom - r.top, 150);
 }
+
+static BOOL CALLBACK addWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoA(monitor, &info);
+    reinterpret_cast<std::vector<RECT> *>(areas)->push_back(info.rcWork);
+    return TRUE;
+}
+
+// A window of this size centred on the point, moved only as far as it must to lie inside
+// the work area.
+static RECT centredInside(POINT at, const RECT &window, const RECT &area) {
+    const LONG w = window.right - window.left, h = window.bottom - window.top;
+    const LONG x = std::clamp(at.x - w / 2, area.left, area.right - w);
+    const LONG y = std::clamp(at.y - h / 2, area.top, area.bottom - h);
+    return {x, y, x + w, y + h};
+}
+
+// Run in a session of its own with two monitors: the primary (0,0)-(1024,768) and a smaller
+// one left of it, (-800,0)-(0,600). Wine shows them only without its virtual desktop, and
+// then there is no taskbar of its own to click, nor a foreground that the menu's keys reach:
+// Jotwell is driven by its hotkey and its main window's commands.
+TEST(Monitors, EachWindowOpensAtTheCursorOnTheMonitorUnderIt) {
+    std::vector<RECT> areas;
+    EnumDisplayMonitors(nullptr, nullptr, addWorkArea, reinterpret_cast<LPARAM>(&areas));
+    ASSERT_EQ(areas.size(), 2u) << "a session with two monitors";
+    Jotwell app(iniText(kCtrlAltJ, ""));
+    ASSERT_TRUE(app.start());
+    std::size_t notes = 0;
+    for (const RECT &area : areas) { // the centre, each corner and each edge's middle
+        const LONG left = area.left, top = area.top, right = area.right - 1,
+                   bottom = area.bottom - 1, x = (left + right) / 2, y = (top + bottom) / 2;
+        for (const POINT at :
+             {POINT{x, y}, POINT{left, top}, POINT{x, top}, POINT{right, top}, POINT{right, y},
+              POINT{right, bottom}, POINT{x, bottom}, POINT{left, bottom}, POINT{left, y}}) {
+            mouseMove(at.x, at.y);
+            ASSERT_TRUE(app.hotkey()) << at.x << "," << at.y;
+            RECT editor{};
+            GetWindowRect(app.editor(), &editor);
+            const RECT expected = centredInside(at, {0, 0, 640, 100}, area);
+            EXPECT_TRUE(EqualRect(&editor, &expected))
+                << "cursor " << at.x << "," << at.y << ": " << editor.left << "," << editor.top;
+            typeText(L"x");
+            EXPECT_TRUE(waitUntil([&] { return app.editorText() == "x"; }));
+            ASSERT_TRUE(app.hotkey()) << "saved and closed";
+            ++notes;
+        }
+    }
+    EXPECT_EQ(app.notes().size(), notes);
+
+    // On the left monitor: the dialogs and the menu open there too.
+    const RECT leftOfPrimary = *std::find_if(areas.begin(), areas.end(), [](const RECT &area) {
+        return PtInRect(&area, POINT{-400, 300});
+    });
+    mouseMove(-400, 300);
+    for (const auto &[command, caption] :
+         {std::pair<UINT, std::string>{IDM_SETTINGS, "設定"}, {IDM_ABOUT, "Jotwell について"}}) {
+        PostMessageA(app.main, WM_COMMAND, command, 0);
+        HWND dialog = waitForDialog(app, caption);
+        RECT shown{};
+        GetWindowRect(dialog, &shown);
+        const RECT expected = centredInside({-400, 300}, shown, leftOfPrimary);
+        EXPECT_TRUE(EqualRect(&shown, &expected)) << caption << ": " << shown.left << ",";
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(waitUntil([&] { return !IsWindow(dialog); }));
+    }
+    RECT menu{};
+    GetWindowRect(app.menu(), &menu);
+    EXPECT_TRUE(menu.left == -400 && menu.bottom == 300) << "the menu's corner at the cursor";
+}
