@@ -166,13 +166,34 @@ static LRESULT onCreate(HWND window, const CREATESTRUCTA *create) {
     return 0;
 }
 
-// Once, right after start: a note a previous run left as its draft is saved, and a hotkey
-// that could not be registered is named.
+// Typed Japanese reaches the edit control, and the notes, as Shift-JIS only where that is the
+// system's code page for non-Unicode programs; anywhere else it becomes question marks. Told
+// once, in both languages and through the wide functions, so that it can be read whatever
+// the code page.
+static void warnOfCodePage(HWND owner) {
+    constexpr UINT kShiftJis = 932;
+    if (GetACP() == kShiftJis)
+        return;
+    MessageBoxW(owner,
+                L"このシステムでは、入力した日本語をメモに保存できません。"
+                L"日本語の文字は「?」になります。\r\n"
+                L"コントロール パネルの「地域」→「管理」→「システム ロケールの変更」で"
+                L"「日本語 (日本)」を選び、Windows を再起動してください。\r\n\r\n"
+                L"Japanese typed into Jotwell cannot be saved on this system: it becomes "
+                L"question marks.\r\n"
+                L"In Control Panel, open Region > Administrative > Change system locale, choose "
+                L"Japanese (Japan) and restart Windows.",
+                L"Jotwell", MB_OK | MB_ICONWARNING);
+}
+
+// Once, right after start: a system that cannot keep Japanese is told so, a note a previous
+// run left as its draft is saved, and a hotkey that could not be registered is named.
 static LRESULT onStarted(HWND window) {
     const AppSettings *settings = settingsOf(window);
     if (startupDone || !settings)
         return 0;
     startupDone = true;
+    warnOfCodePage(window);
     recoverLostNote(window, *settings);
     if (startupHotkeyError != ERROR_SUCCESS && settings->hotkey != 0)
         reportHotkeyFailure(window, static_cast<std::uint32_t>(settings->hotkey),

@@ -13,13 +13,15 @@
 
 namespace th {
 
-// Every text of Jotwell is Shift-JIS: a run under another ANSI code page would prove nothing.
+// Every text of Jotwell is Shift-JIS: a run under another ANSI code page would prove nothing,
+// unless it is the one a test asks for (JOTWELL_TEST_CODEPAGE).
 [[maybe_unused]] static const bool kDpiAware = SetProcessDPIAware();
-[[maybe_unused]] static const bool kCodePage932 =
-    GetACP() == 932 || (std::fputs("The ANSI code page is not 932: "
-                                   "run with LANG=ja_JP.UTF-8\n",
-                                   stderr),
-                        std::exit(2), false);
+[[maybe_unused]] static const bool kCodePage =
+    GetACP() == (std::getenv("JOTWELL_TEST_CODEPAGE")
+                     ? std::strtoul(std::getenv("JOTWELL_TEST_CODEPAGE"), nullptr, 10)
+                     : 932) ||
+    (std::fputs("The ANSI code page is not the test's: run with LANG=ja_JP.UTF-8\n", stderr),
+     std::exit(2), false);
 
 bool waitUntil(const std::function<bool()> &condition, DWORD timeoutMs) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
@@ -36,9 +38,12 @@ bool waitUntil(const std::function<bool()> &condition, DWORD timeoutMs) {
 TempFolder::TempFolder() {
     char temp[MAX_PATH];
     static int count = 0;
+    // Under another code page those bytes are other characters, 表's second a backslash.
+    const bool shiftJis = GetACP() == 932;
     do
-        path = std::string(temp, GetTempPathA(MAX_PATH, temp)) + "jotwell-アプリ-" +
-               std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count) + "-表";
+        path = std::string(temp, GetTempPathA(MAX_PATH, temp)) +
+               (shiftJis ? "jotwell-アプリ-" : "jotwell-") + std::to_string(GetCurrentProcessId()) +
+               "-" + std::to_string(++count) + (shiftJis ? "-表" : "");
     while (!CreateDirectoryA(path.c_str(), nullptr));
 }
 
