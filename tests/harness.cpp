@@ -15,7 +15,6 @@ namespace th {
 
 // Every text of Jotwell is Shift-JIS: a run under another ANSI code page would prove nothing,
 // unless it is the one a test asks for (JOTWELL_TEST_CODEPAGE).
-[[maybe_unused]] static const bool kDpiAware = SetProcessDPIAware();
 [[maybe_unused]] static const bool kCodePage =
     GetACP() == (std::getenv("JOTWELL_TEST_CODEPAGE")
                      ? std::strtoul(std::getenv("JOTWELL_TEST_CODEPAGE"), nullptr, 10)
@@ -142,9 +141,9 @@ void mouseMove(int x, int y) {
 // X driver last saw it, which can lag behind a cursor just moved.
 void mouseButton(int x, int y, bool down) {
     mouseMove(x, y);
-    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN),
+              width = GetSystemMetrics(SM_CXVIRTUALSCREEN),
+              height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     INPUT in{};
     in.type = INPUT_MOUSE;
     in.mi.dx = ((x - left) * 65536 + width - 1) / width; // Wine maps back by (dx * width) >> 16
@@ -315,14 +314,6 @@ std::vector<std::string> Jotwell::notes() const {
         if (entry.back() != '\\' && entry != "Jotwell.EXE" && entry != "jotwell.ini")
             notes.push_back(entry);
     return notes;
-}
-
-HeldHotkey::HeldHotkey(UINT modifiers, UINT key)
-    : held(RegisterHotKey(nullptr, 1, modifiers, key) != 0) {}
-
-HeldHotkey::~HeldHotkey() {
-    if (held)
-        UnregisterHotKey(nullptr, 1);
 }
 
 } // namespace th

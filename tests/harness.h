@@ -94,11 +94,4 @@ struct Jotwell {
     std::vector<std::string> notes() const; // listTree's files but the program and its INI
 };
 
-// Another program's hold on a hotkey for as long as this lives.
-struct HeldHotkey {
-    const bool held;
-    HeldHotkey(UINT modifiers, UINT key);
-    ~HeldHotkey();
-};
-
 } // namespace th

