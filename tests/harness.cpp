@@ -304,10 +304,6 @@ HWND Jotwell::anyEditor() const {
     return findWindow(pid, "JotwellPane");
 }
 
-std::string Jotwell::editorText() const {
-    return windowText(GetDlgItem(editor(), IDC_NOTE_EDIT));
-}
-
 std::vector<std::string> Jotwell::notes() const {
     std::vector<std::string> notes;
     for (const std::string &entry : listTree(folder.path))
