@@ -300,10 +300,6 @@ HWND Jotwell::editor() const {
     return findWindow(pid, "JotwellPane", IsWindowVisible);
 }
 
-HWND Jotwell::anyEditor() const {
-    return findWindow(pid, "JotwellPane");
-}
-
 std::vector<std::string> Jotwell::notes() const {
     std::vector<std::string> notes;
     for (const std::string &entry : listTree(folder.path))

@@ -89,7 +89,6 @@ struct Jotwell {
     // The menu's item chosen by its mnemonic key; true once the menu has gone.
     bool command(char mnemonic) const;
     HWND editor() const;                    // the visible popup editor, or null
-    HWND anyEditor() const;                 // a popup editor window, visible or not, or null
     std::vector<std::string> notes() const; // listTree's files but the program and its INI
 };
 

@@ -15,10 +15,9 @@
 
 using namespace th;
 
-static HWND waitForEditor(const Jotwell &app) {
-    HWND editor = nullptr;
-    waitUntil([&] { return (editor = app.editor()) && GetForegroundWindow() == editor; });
-    return editor;
+// The editor shown and in front, where the user's keys go.
+static bool editorInFront(const Jotwell &app) {
+    return waitUntil([&] { return app.editor() && GetForegroundWindow() == app.editor(); });
 }
 
 static HWND waitForDialog(const Jotwell &app, const std::string &caption) {
@@ -38,7 +37,7 @@ TEST(Jotwell, StartsHiddenAndItsTrayIconAndMenuCarryEachCommand) {
                                       "トレイアイコンのメニューの「設定」から変更できます。");
     }
     mouseClick(1014, 758); // the icon in the taskbar's notification area
-    ASSERT_NE(waitForEditor(app), nullptr) << "the icon is in the notification area";
+    ASSERT_TRUE(editorInFront(app)) << "the icon is in the notification area";
     pressKeys({VK_ESCAPE});
     ASSERT_TRUE(app.command('A'));
     HWND about = waitForDialog(app, "Jotwell について");
@@ -155,17 +154,17 @@ TEST(Jotwell, EveryWayOutSavesWhatWasTypedInAnEditorOfItsOwn) {
         {hotkey, L"e", [&] { EXPECT_EQ(SendMessageA(app.main, WM_QUERYENDSESSION, 0, 0), 1); },
          "e\r\n"},
         {hotkey, L"f", [&] { PostMessageA(app.main, WM_COMMAND, IDM_QUIT, 0); }, "f\r\n"}};
-    EXPECT_EQ(app.anyEditor(), nullptr) << "an editor made before the first note";
+    EXPECT_EQ(findWindow(app.pid, "JotwellPane"), nullptr) << "one made before a note";
     for (const Way &way : ways) {
         way.open();
-        ASSERT_NE(waitForEditor(app), nullptr) << way.saved;
+        ASSERT_TRUE(editorInFront(app)) << way.saved;
         typeText(way.typed);
         pressKeys({VK_RETURN});
         ASSERT_TRUE(waitUntil([&] {
             return windowText(GetDlgItem(app.editor(), IDC_NOTE_EDIT)) == way.saved;
         })) << way.saved;
         way.close();
-        EXPECT_TRUE(waitUntil([&] { return !app.anyEditor(); })) << "destroyed";
+        EXPECT_TRUE(waitUntil([&] { return !findWindow(app.pid, "JotwellPane"); })) << "destroyed";
     }
     EXPECT_EQ(app.waitForExit(), 0u);
     DestroyWindow(other);
@@ -261,9 +260,13 @@ TEST(Monitors, EachWindowOpensAtTheCursorOnTheMonitorUnderIt) {
             const RECT expected = centredInside(at, {0, 0, 640, 100}, area);
             EXPECT_TRUE(EqualRect(&editor, &expected))
                 << "cursor " << at.x << "," << at.y << ": " << editor.left << "," << editor.top;
+            typeText(L"メ");
+            ASSERT_TRUE(waitUntil(
+                [&] { return windowText(GetDlgItem(app.editor(), IDC_NOTE_EDIT)) == "メ"; }));
             ASSERT_TRUE(app.hotkey()) << "closed";
         }
     }
+    EXPECT_EQ(app.notes().size(), 18u) << "each note saved as on one monitor";
 
     // On the left monitor: the dialogs and the menu open there too.
     mouseMove(-400, 300);

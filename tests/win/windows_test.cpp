@@ -20,6 +20,7 @@
 #include "capture/note_store.h"
 #include "res/resource.h"
 #include "settings/settings.h"
+#include "settings/settings_dialog.h"
 #include "support/window.h"
 #include "tests/harness.h"
 #include "version.h"
@@ -112,7 +113,6 @@ TEST(Editor, FollowsTheMonitorsDpiAndLetsEachFontGo) {
 // Run in a session of its own whose screen has 144 dots per inch (Windows' 150 %), which the
 // manifest that Jotwell and these tests share lets them see.
 TEST(Dpi, TheEditorIsScaled) {
-    ASSERT_EQ(systemDpi(), 144u) << "a session at 144 DPI";
     Editor e(false);
     RECT r{};
     GetWindowRect(e.window, &r);
@@ -375,6 +375,15 @@ TEST(SettingsFile, EachKeyReadsOnItsOwnAndACutFolderIsNeverWritten) {
     ASSERT_TRUE(SaveSettings(cut));
     EXPECT_EQ(readFile(ini),
               "[ホットキー]\r\n表示の切り替え=1601\r\n[quillomat]\r\n日本語入力=1\r\n");
+    // Nor taken by the settings dialog's OK while the user left the folder as it was.
+    AppSettings accepted = cut;
+    auto ok = std::async(std::launch::async, [] {
+        PostMessageA(findWindow(GetCurrentProcessId(), "#32770", IsWindowVisible, 5000), WM_COMMAND,
+                     IDOK, 0);
+    });
+    EXPECT_TRUE(RunSettingsDialog(nullptr, &accepted));
+    ok.get();
+    EXPECT_TRUE(accepted.documentFolderCut);
 }
 
 static int pixelsOf(HWND window, COLORREF colour) {
@@ -576,7 +585,8 @@ TEST(MainWindow, TheTrayClickThatClosedTheEditorOpensNoOther) {
 TEST(MainWindow, AFailedSaveKeepsTheTextThroughEveryEndUntilTheFolderIsFixed) {
     Main m;
     ProgramFolderDrafts beside; // the draft's place while the notes' folder is a file
-    const std::string blocked = m.notes / "blocked", told = "メモを保存できませんでした。";
+    const std::string blocked = m.notes / "blocked",
+                      told = "メモを保存できませんでした。\r\n\r\n" + blocked + "\r\n";
     writeFile(blocked, "a file where the folder should be");
     blocked.copy(m.settings.documentFolder, sizeof m.settings.documentFolder - 1);
     SendMessageA(m.window, WM_COMMAND, MAKEWPARAM(IDM_POPUP, 2), 0); // a control's: no command
