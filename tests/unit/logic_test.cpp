@@ -91,8 +91,7 @@ TEST(Placement, CentredOnTheCursorInsideTheWorkArea) {
     const PlaceRect screen{0, 0, 1024, 768}, left{-1280, 0, 0, 1024}, lowered{0, 40, 1024, 768};
     // cursor, width, height, work area, top-left corner
     const std::tuple<PlacePoint, int, int, PlaceRect, PlacePoint> cases[] = {
-        {{500, 400}, 640, 100, screen, {180, 350}},
-        {{500, 400}, 641, 101, screen, {180, 350}}, // halves cut
+        {{500, 400}, 641, 101, screen, {180, 350}}, // centred, halves cut
         {{1000, 400}, 640, 100, screen, {384, 350}},
         {{10, 400}, 640, 100, screen, {0, 350}},
         {{500, 50}, 640, 100, lowered, {180, 40}},
@@ -128,8 +127,7 @@ TEST(SplitCommandLine, QuotingRules) {
         {"\"C:\\a b\\c d", {"C:\\a b\\c d"}},
         {"C:\\x.exe\"a b\"", {"C:\\x.exe\"a", "b"}},
         {"p a\\b a\\\\b", {"p", "a\\b", "a\\\\b"}},
-        {"p a\\\\\\\"b", {"p", "a\\\"b"}},
-        {"p a\\\\\"b c\"", {"p", "a\\b c"}},
+        {"p a\\\\\\\"b a\\\\\"b c\"", {"p", "a\\\"b", "a\\b c"}},
         {"p \"\" \"\"\"", {"p", "", "\""}},
         {"p \"a\"\"b\"", {"p", "a\"b"}},
         {"p \"a\"\" b\"", {"p", "a\"", "b"}},
@@ -208,7 +206,6 @@ TEST(NoteName, ZeroPaddedFromTheClock) {
         {{999, 10, 10, 10, 10, 10}, 10, "0999-10\\10\\101010_10.txt ~101010_10.tmp"},
         {{99999, 12, 31, 0, 0, 0}, 1, "99999-12\\31\\000000.txt ~000000.tmp"},
         {{2024, 5, 7, 9, 5, 2}, 1000, "2024-05\\07\\ "},
-        {{2024, 4, 31, 9, 5, 2}, 1, "\\\\ "},
         {{1900, 2, 29, 9, 5, 2}, 1, "\\\\ "},
         {{2024, 5, 7, 9, 60, -1}, 1, "\\\\ "}};
     for (const auto &[time, sequence, expected] : cases) {
