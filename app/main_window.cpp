@@ -82,17 +82,14 @@ static void reportHotkeyFailure(HWND owner, std::uint32_t hotkey, DWORD error, c
         platformKeyName(hotkey, keyName);
     char combination[kHotkeyNameSize];
     hotkeyName(hotkey, keyName, combination);
-    char reason[512];
+    char reason[kSystemReasonSize];
     if (hotkeyTakesTypingKey(hotkey))
         sjisCopyBounded(sizeof reason, reason,
                         "文字の入力に使うキーです。Ctrl か Alt と組み合わせてください。");
     else if (error == ERROR_HOTKEY_ALREADY_REGISTERED)
         sjisCopyBounded(sizeof reason, reason, "ほかのプログラムが使っている組み合わせです。");
-    else {
-        char system[400];
-        systemReason(error, system, sizeof system);
-        formatBounded(sizeof reason, reason, "%s (%lu)", system, static_cast<unsigned long>(error));
-    }
+    else
+        systemReason(error, reason);
     char text[kHotkeyNameSize + sizeof reason + 256];
     formatBounded(sizeof text, text, "ホットキー「%s」を登録できませんでした。\r\n%s\r\n%s",
                   combination, reason, remedy);
@@ -220,13 +217,13 @@ static void quit(HWND window) {
 static void reportSettingsNotSaved(HWND owner, DWORD error) {
     char path[kPathBufferSize] = "";
     GetIniPath(path);
-    char reason[512];
-    systemReason(error, reason, sizeof reason);
+    char reason[kSystemReasonSize];
+    systemReason(error, reason);
     char text[kPathBufferSize + sizeof reason + 256];
     formatBounded(sizeof text, text,
-                  "設定をファイルに保存できませんでした。\r\n\r\n%s\r\n%s (%lu)\r\n\r\n"
+                  "設定をファイルに保存できませんでした。\r\n\r\n%s\r\n%s\r\n\r\n"
                   "変更はこのまま使われますが、次に起動したときには元に戻ります。",
-                  path, reason, static_cast<unsigned long>(error));
+                  path, reason);
     MessageBoxA(owner, text, "設定", MB_OK | MB_ICONWARNING);
 }
 

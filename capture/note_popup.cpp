@@ -98,13 +98,13 @@ void keepDraft(HWND window) {
 }
 
 void reportSaveFailure(HWND window, const NoteSaveResult &result) {
-    char reason[512];
-    systemReason(result.error, reason, sizeof reason);
+    char reason[kSystemReasonSize];
+    systemReason(result.error, reason);
     char text[kPathBufferSize + sizeof reason + 128];
     formatBounded(sizeof text, text,
-                  "メモを保存できませんでした。\r\n\r\n%s\r\n%s (%lu)\r\n\r\n"
+                  "メモを保存できませんでした。\r\n\r\n%s\r\n%s\r\n\r\n"
                   "フォルダを確認してから、もう一度閉じてください。",
-                  result.path, reason, static_cast<unsigned long>(result.error));
+                  result.path, reason);
     MessageBoxA(window, text, kTitle, MB_OK | MB_ICONERROR);
 }
 
@@ -351,11 +351,10 @@ void gather(const DraftOutcome &outcome, void *context) {
         append(text->saved, sizeof text->saved, part);
         return;
     }
-    char reason[512];
-    systemReason(outcome.result.error, reason, sizeof reason);
-    formatBounded(sizeof part, part, "%s\r\n%s (%lu)\r\n書きかけは「%s」に残してあります。\r\n\r\n",
-                  outcome.result.path, reason, static_cast<unsigned long>(outcome.result.error),
-                  outcome.draft);
+    char reason[kSystemReasonSize];
+    systemReason(outcome.result.error, reason);
+    formatBounded(sizeof part, part, "%s\r\n%s\r\n書きかけは「%s」に残してあります。\r\n\r\n",
+                  outcome.result.path, reason, outcome.draft);
     append(text->failed, sizeof text->failed, part);
 }
 

@@ -5,6 +5,9 @@
 
 #include <cstddef>
 
+// Room for a reason: the system's text and its number.
+constexpr std::size_t kSystemReasonSize = 512 + 16;
+
 // The system's text for the error in the user's language, without the line break it ends
-// with; "エラー N" when the system has none.
-void systemReason(DWORD error, char *reason, std::size_t size);
+// with ("エラー N" when the system has none), and the error's number: "text (N)".
+void systemReason(DWORD error, char (&reason)[kSystemReasonSize]);

@@ -368,20 +368,19 @@ TEST(SettingsFile, EachKeyReadsOnItsOwnAndACutFolderIsNeverWritten) {
         EXPECT_EQ(settings.documentFolderCut, c.cut) << c.file;
     }
     // Saved, a cut folder would replace the user's own with another folder's name.
-    const AppSettings cut{true, 0x641, "D:\\cut", true};
+    AppSettings cut{true, 0x641, "D:\\cut", true};
     DeleteFileA(ini);
     ASSERT_TRUE(SaveSettings(cut));
     EXPECT_EQ(readFile(ini),
               "[ホットキー]\r\n表示の切り替え=1601\r\n[quillomat]\r\n日本語入力=1\r\n");
     // Nor taken by the settings dialog's OK while the user left the folder as it was.
-    AppSettings accepted = cut;
     auto ok = std::async(std::launch::async, [] {
         PostMessageA(findWindow(GetCurrentProcessId(), "#32770", IsWindowVisible, 5000), WM_COMMAND,
                      IDOK, 0);
     });
-    EXPECT_TRUE(RunSettingsDialog(nullptr, &accepted));
+    EXPECT_TRUE(RunSettingsDialog(nullptr, &cut));
     ok.get();
-    EXPECT_TRUE(accepted.documentFolderCut);
+    EXPECT_TRUE(cut.documentFolderCut);
 }
 
 static int pixelsOf(HWND window, COLORREF colour) {
