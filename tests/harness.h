@@ -5,16 +5,45 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "res/resource.h"
+
 namespace th {
+
+// Every text of Jotwell is Shift-JIS: a run under another ANSI code page would prove nothing,
+// unless it is the one a test asks for (JOTWELL_TEST_CODEPAGE).
+[[maybe_unused]] inline const bool kCodePage =
+    GetACP() == (std::getenv("JOTWELL_TEST_CODEPAGE")
+                     ? std::strtoul(std::getenv("JOTWELL_TEST_CODEPAGE"), nullptr, 10)
+                     : 932) ||
+    (std::fputs("The ANSI code page is not the test's: run with LANG=ja_JP.UTF-8\n", stderr),
+     std::exit(2), false);
 
 // Checks the condition until it holds or the time is up, dispatching the calling
 // thread's messages (timers, windows of its own) meanwhile.
-bool waitUntil(const std::function<bool()> &condition, DWORD timeoutMs = 5000);
+inline bool waitUntil(const std::function<bool()> &condition, DWORD timeoutMs = 5000) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (MSG msg;; Sleep(10)) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        if (condition())
+            return true;
+        if (GetTickCount64() >= end)
+            return false;
+    }
+}
 
 // Runs the undo when it goes out of scope, whatever happened before: a test that changes
 // what other tests share (a file in the system folder, a hotkey) puts it back.
@@ -26,47 +55,219 @@ struct Undo {
 };
 
 // A fresh folder under %TEMP%, removed with everything in it. Its name holds ア (whose
-// second byte is an 'A') and ends in 表 (whose second byte is a backslash's).
+// second byte is an 'A') and ends in 表 (whose second byte is a backslash's); under another
+// code page those bytes are other characters, 表's second a backslash, so it has neither.
 struct TempFolder {
     std::string path;
-    TempFolder();
+    TempFolder() {
+        char temp[MAX_PATH];
+        static int count = 0;
+        const bool shiftJis = GetACP() == 932;
+        do
+            path = std::string(temp, GetTempPathA(MAX_PATH, temp)) +
+                   (shiftJis ? "jotwell-アプリ-" : "jotwell-") +
+                   std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count) +
+                   (shiftJis ? "-表" : "");
+        while (!CreateDirectoryA(path.c_str(), nullptr));
+    }
     TempFolder(const TempFolder &) = delete;
-    ~TempFolder();
-    std::string operator/(const std::string &name) const;
+    ~TempFolder() {
+        const std::string from = path + '\0'; // the list ends in two NULs
+        SHFILEOPSTRUCTA remove{nullptr,   FO_DELETE, from.c_str(), nullptr,
+                               FOF_NO_UI, FALSE,     nullptr,      nullptr};
+        SHFileOperationA(&remove);
+    }
+    std::string operator/(const std::string &name) const {
+        return path + "\\" + name;
+    }
 };
-std::string readFile(const std::string &path); // "<missing>" when it cannot be opened
-void writeFile(const std::string &path, const std::string &bytes);
+
+// "<missing>" when it cannot be opened.
+inline std::string readFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
+}
+
+inline void writeFile(const std::string &path, const std::string &bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
 // Every file and folder below root, relative to it, sorted; folders end in "\".
-std::vector<std::string> listTree(const std::string &root);
-std::string ownFolder(); // the running program's folder
+inline std::vector<std::string> listTree(const std::string &root) {
+    std::vector<std::string> entries;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((root + "\\*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+        const std::string name = found.cFileName;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY && name != "." && name != "..") {
+            entries.push_back(name + "\\");
+            for (const std::string &inner : listTree(root + "\\" + name))
+                entries.push_back(name + "\\" + inner);
+        } else if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            entries.push_back(name);
+        }
+    }
+    FindClose(search);
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+// The running program's folder.
+inline std::string ownFolder() {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    return std::string(path, std::strrchr(path, '\\'));
+}
 
 // Keys and mouse through SendInput, as the user gives them.
-void pressKeys(std::initializer_list<WORD> chord); // down in order, up in reverse
-void typeText(const std::wstring &text);           // as Unicode key events
+inline void send(std::vector<INPUT> inputs) {
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+inline INPUT key(WORD vk, wchar_t unicode, DWORD flags) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = unicode ? unicode : static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+    in.ki.dwFlags = flags | (unicode ? KEYEVENTF_UNICODE : 0);
+    return in;
+}
+
+// Down in order, up in reverse.
+inline void pressKeys(std::initializer_list<WORD> chord) {
+    std::vector<INPUT> inputs;
+    for (WORD vk : chord)
+        inputs.push_back(key(vk, 0, 0));
+    for (auto vk = std::rbegin(chord); vk != std::rend(chord); ++vk)
+        inputs.push_back(key(*vk, 0, KEYEVENTF_KEYUP));
+    send(inputs);
+}
+
 // Key-ups for Ctrl, Alt and Shift: Wine now and then leaves one of the last chord down in
 // the program's keyboard state (its key-up went to another queue), and the next key would
 // arrive with it. Types nothing.
-void releaseModifiers();
-void mouseMove(int x, int y);
-void mouseButton(int x, int y, bool down); // the left button, pressed or released there
-void mouseClick(int x, int y);
+inline void releaseModifiers() {
+    send({key(VK_CONTROL, 0, KEYEVENTF_KEYUP), key(VK_MENU, 0, KEYEVENTF_KEYUP),
+          key(VK_SHIFT, 0, KEYEVENTF_KEYUP)});
+}
+
+// As Unicode key events.
+inline void typeText(const std::wstring &text) {
+    for (wchar_t c : text)
+        send({key(0, c, 0), key(0, c, KEYEVENTF_KEYUP)});
+}
+
+inline void mouseMove(int x, int y) {
+    // SetCursorPos moves the X pointer along at once; one left behind would put the cursor
+    // back where it was with its next event. Done when the cursor stays put.
+    ULONGLONG still = 0;
+    waitUntil(
+        [&] {
+            POINT p{};
+            if (GetCursorPos(&p) && (p.x != x || p.y != y) && SetCursorPos(x, y))
+                still = GetTickCount64();
+            return GetTickCount64() - still >= 50;
+        },
+        2000);
+}
+
+// The left button pressed and released there, the events carrying their position: one
+// without takes the pointer where Wine's X driver last saw it, which can lag behind a cursor
+// just moved.
+inline void mouseClick(int x, int y) {
+    mouseMove(x, y);
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN),
+              width = GetSystemMetrics(SM_CXVIRTUALSCREEN),
+              height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    INPUT in[2]{};
+    for (const DWORD button : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+        INPUT &event = in[button == MOUSEEVENTF_LEFTUP];
+        event.type = INPUT_MOUSE;
+        event.mi.dx =
+            ((x - left) * 65536 + width - 1) / width; // Wine maps back by (dx * width) >> 16
+        event.mi.dy = ((y - top) * 65536 + height - 1) / height;
+        event.mi.dwFlags =
+            button | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+    }
+    send({in[0], in[1]});
+}
 
 // Windows of any process.
-std::string windowText(HWND window);
-std::string className(HWND window);
+inline std::string windowText(HWND window) {
+    char text[4096] = "";
+    // WM_GETTEXT: GetWindowText does not ask another process's controls.
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 2000, nullptr);
+    return text;
+}
+
+inline std::string className(HWND window) {
+    char name[256] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
 // The first top-level window of the process with the class that also matches, waiting
 // for one up to the time given.
-HWND findWindow(DWORD pid, const char *className, const std::function<bool(HWND)> &match = {},
-                DWORD timeoutMs = 0);
+inline HWND findWindow(DWORD pid, const char *cls, const std::function<bool(HWND)> &match = {},
+                       DWORD timeoutMs = 0) {
+    HWND found = nullptr;
+    waitUntil(
+        [&] {
+            for (HWND w = GetTopWindow(nullptr); w && !found; w = GetWindow(w, GW_HWNDNEXT)) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(w, &owner);
+                if (owner == pid && className(w) == cls && (!match || match(w)))
+                    found = w;
+            }
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
 // Waits for a message box of the process, answers it with the button and returns its
 // text; "" when none came in time or before *stop turned true.
-std::string answerBox(DWORD pid, int button = IDOK, DWORD timeoutMs = 5000,
-                      const std::atomic<bool> *stop = nullptr);
+inline std::string answerBox(DWORD pid, int button = IDOK, DWORD timeoutMs = 5000,
+                             const std::atomic<bool> *stop = nullptr) {
+    // A message box shows its text in the static 0xFFFF; so do the labels of the settings
+    // dialog, which has a hotkey control besides.
+    const auto isBox = [](HWND w) {
+        return IsWindowVisible(w) && GetDlgItem(w, 0xFFFF) && !GetDlgItem(w, IDC_HOTKEY);
+    };
+    HWND box = nullptr;
+    waitUntil([&] { return (box = findWindow(pid, "#32770", isBox)) || (stop && *stop); },
+              timeoutMs);
+    const std::string text = box ? windowText(GetDlgItem(box, 0xFFFF)) : "";
+    PostMessageA(box, WM_COMMAND, button, 0);
+    waitUntil([&] { return !IsWindow(box); }, timeoutMs);
+    return text;
+}
 
 // Ctrl+Alt+J as the hotkey control stores it.
 constexpr int kCtrlAltJ = 0x0600 | 'J';
+
 // An INI file (Shift-JIS) with the input method off, and the folder key only when given.
-std::string iniText(int hotkey, const char *folder = nullptr);
+inline std::string iniText(int hotkey, const char *folder = nullptr) {
+    return "[ホットキー]\r\n表示の切り替え=" + std::to_string(hotkey) +
+           "\r\n[quillomat]\r\n日本語入力=0\r\n" +
+           (folder ? "文書保存フォルダ=" + std::string(folder) + "\r\n" : "");
+}
+
+// Wine takes the keyboard's modifiers back from the X server when the X focus moves, and
+// cancels an open menu when a late focus change arrives: keys and menus wait until the
+// foreground has stayed put a while.
+inline void settle() {
+    HWND last = GetForegroundWindow();
+    ULONGLONG since = GetTickCount64();
+    waitUntil(
+        [&] {
+            if (GetForegroundWindow() != last)
+                last = GetForegroundWindow(), since = GetTickCount64();
+            return GetTickCount64() - since >= 150;
+        },
+        3000);
+}
 
 // The jotwell.exe beside the running program, copied as Jotwell.EXE into a fresh folder of
 // its own, so that its INI file (jotwell.ini) and its notes land there.
@@ -75,21 +276,88 @@ struct Jotwell {
     HANDLE process = nullptr;
     DWORD pid = 0;
     HWND main = nullptr;
-    explicit Jotwell(const std::string &ini = "");
-    ~Jotwell(); // closes its dialogs, quits it, ends it if it will not
+    explicit Jotwell(const std::string &ini = "") {
+        CopyFileA((ownFolder() + "\\jotwell.exe").c_str(), (folder / "Jotwell.EXE").c_str(), FALSE);
+        if (!ini.empty())
+            writeFile(folder / "jotwell.ini", ini);
+    }
+    // Closes its dialogs, quits it, ends it if it will not.
+    ~Jotwell() {
+        PostMessageA(main, WM_COMMAND, IDM_QUIT, 0);
+        // Dialogs and boxes left open by a failed test would keep it from quitting.
+        if (process && !waitUntil([&] {
+                PostMessageA(findWindow(pid, "#32770"), WM_COMMAND, IDCANCEL, 0);
+                return waitForExit(0) != STILL_ACTIVE;
+            }))
+            TerminateProcess(process, 99);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
     // True once the hidden main window exists and the program waits for input.
-    bool start();
-    DWORD waitForExit(DWORD timeoutMs = 10000) const; // STILL_ACTIVE when it did not end
+    bool start() {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        std::string commandLine = "\"" + folder / "Jotwell.EXE" + "\"";
+        if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            folder.path.c_str(), &startup, &info))
+            return false;
+        CloseHandle(info.hThread);
+        CloseHandle(process); // a start after an end
+        process = info.hProcess;
+        pid = info.dwProcessId;
+        // The window exists from the start of its creation; the program is ready (tray icon
+        // added, hotkey registered) once its loop waits for input.
+        waitUntil(
+            [&] { return (main = findWindow(pid, "quillomat")) || waitForExit(0) != STILL_ACTIVE; },
+            15000);
+        return main && WaitForInputIdle(process, 15000) == 0;
+    }
+    // STILL_ACTIVE when it did not end in time.
+    DWORD waitForExit(DWORD timeoutMs = 10000) const {
+        DWORD code = STILL_ACTIVE;
+        if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process, &code);
+        return code;
+    }
     // The tray icon's notification as the shell sends it, the cursor where it is.
-    void tray(UINT mouseMessage) const;
+    void tray(UINT mouseMessage) const {
+        SendNotifyMessageA(main, WM_TRAYNOTIFY, TRAY_ICON_ID, mouseMessage);
+    }
     // Ctrl+Alt+J, pressed once the input has settled; true when the editor opened or closed.
-    bool hotkey() const;
+    bool hotkey() const {
+        settle();
+        const bool wasOpen = editor() != nullptr;
+        pressKeys({VK_CONTROL, VK_MENU, 'J'});
+        return waitUntil([&] { return (editor() != nullptr) != wasOpen; }, 10000);
+    }
     // The tray menu, opened at the cursor: its window, or null when none came.
-    HWND menu() const;
+    HWND menu() const {
+        settle();
+        tray(WM_RBUTTONUP);
+        return findWindow(pid, "#32768", IsWindowVisible, 10000);
+    }
     // The menu's item chosen by its mnemonic key; true once the menu has gone.
-    bool command(char mnemonic) const;
-    HWND editor() const;                    // the visible popup editor, or null
-    std::vector<std::string> notes() const; // listTree's files but the program and its INI
+    bool command(char mnemonic) const {
+        HWND shown = menu();
+        if (!shown)
+            return false;
+        releaseModifiers(); // else a mnemonic may arrive with the last chord's Ctrl and Alt
+        pressKeys({static_cast<WORD>(mnemonic)});
+        return waitUntil([&] { return !IsWindowVisible(shown); }, 10000);
+    }
+    // The visible popup editor, or null.
+    HWND editor() const {
+        return findWindow(pid, "JotwellPane", IsWindowVisible);
+    }
+    // listTree's files but the program and its INI.
+    std::vector<std::string> notes() const {
+        std::vector<std::string> notes;
+        for (const std::string &entry : listTree(folder.path))
+            if (entry.back() != '\\' && entry != "Jotwell.EXE" && entry != "jotwell.ini")
+                notes.push_back(entry);
+        return notes;
+    }
 };
 
 } // namespace th
