@@ -98,14 +98,11 @@ TEST(Editor, FollowsTheMonitorsDpiAndLetsEachFontGo) {
         GetWindowRect(e.window, &r);
         EXPECT_TRUE(EqualRect(&r, &suggested)) << dpi;
         const auto font = reinterpret_cast<HFONT>(SendMessageA(e.edit, WM_GETFONT, 0, 0));
-        LOGFONTA made{};
-        if (dpi == systemDpi())
-            EXPECT_EQ(font, nullptr) << "the system's own font at the system's DPI";
-        else
-            EXPECT_TRUE(GetObjectA(font, sizeof made, &made) &&
-                        made.lfHeight == MulDiv(system.lfHeight, dpi, systemDpi()))
-                << dpi;
-        EXPECT_EQ(last ? GetObjectType(last) : 0u, 0u) << "the font for the last DPI kept";
+        LOGFONTA made{}; // none at the system's DPI: the system's own font
+        GetObjectA(font, sizeof made, &made);
+        EXPECT_EQ(made.lfHeight,
+                  dpi == systemDpi() ? 0 : MulDiv(system.lfHeight, dpi, systemDpi()));
+        EXPECT_EQ(GetObjectType(last), 0u) << "the font for the last DPI kept";
         last = font;
     }
 }
@@ -241,17 +238,13 @@ TEST(NoteStore, TheRootOfARelativeFolderIsBesideTheProgramAndOfACutOneRefused) {
 TEST(NoteStore, NeverReplacesAFile) {
     TempFolder temp;
     const std::string day = temp / "2024-05\\07\\";
-    CreateDirectoryA((temp / "2024-05").c_str(), nullptr);
-    CreateDirectoryA(day.c_str(), nullptr);
-    writeFile(day + "090502.txt", "the user's");
-    writeFile(day + "090502_2.txt", "read-only");
-    SetFileAttributesA((day + "090502_2.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     NoteSaveResult result{};
-    ASSERT_TRUE(createNoteFile(temp.path.c_str(), kTime, "new", &result));
+    for (const char *text : {"first", "second", "third"}) // in one second
+        ASSERT_TRUE(createNoteFile(temp.path.c_str(), kTime, text, &result));
     EXPECT_EQ(result.path, day + "090502_3.txt");
     EXPECT_EQ(readFile(day + "090502.txt") + readFile(day + "090502_2.txt") +
                   readFile(day + "090502_3.txt"),
-              "the user'sread-onlynew");
+              "firstsecondthird");
     EXPECT_EQ(listTree(day).size(), 3u) << "no temporary file left";
 }
 
@@ -470,10 +463,7 @@ struct FakeTray {
         area = comesBack ? make("TrayNotifyWnd", tray, DefWindowProcA) : nullptr;
     }
     static HWND make(const char *name, HWND parent, WNDPROC procedure) {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = procedure;
-        wc.lpszClassName = name;
-        RegisterClassA(&wc);
+        registerAppWindowClass(nullptr, name, procedure);
         return CreateWindowExA(parent ? 0 : WS_EX_TOPMOST, name, "", parent ? WS_CHILD : WS_POPUP,
                                0, 0, 1, 1, parent, nullptr, nullptr, nullptr);
     }
