@@ -85,13 +85,14 @@ TEST(Editor, SavesWhatItHoldsOnceUnderTheTimeOfTheClose) {
 }
 
 // Moved to monitors of other DPIs: the size the system suggests, the font scaled; each font
-// made for one goes once the next replaces it, none is left at the system's DPI.
+// made for one goes once the next replaces it or the editor goes, none is made at the
+// system's DPI.
 TEST(Editor, FollowsTheMonitorsDpiAndLetsEachFontGo) {
     Editor e(false);
     LOGFONTA system{};
     GetObjectA(GetStockObject(SYSTEM_FONT), sizeof system, &system);
     HFONT last = nullptr;
-    for (const UINT dpi : {120u, 144u, systemDpi()}) {
+    for (const UINT dpi : {120u, systemDpi(), 144u}) {
         RECT suggested{10, 10, 10 + MulDiv(640, dpi, 96), 10 + MulDiv(100, dpi, 96)}, r{};
         SendMessageA(e.window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                      reinterpret_cast<LPARAM>(&suggested));
@@ -105,6 +106,8 @@ TEST(Editor, FollowsTheMonitorsDpiAndLetsEachFontGo) {
         EXPECT_EQ(GetObjectType(last), 0u) << "the font for the last DPI kept";
         last = font;
     }
+    DestroyWindow(e.window);
+    EXPECT_EQ(GetObjectType(last), 0u) << "the font kept after the editor";
 }
 
 // Run in a session of its own whose screen has 144 dots per inch (Windows' 150 %), which the
