@@ -242,13 +242,15 @@ TEST(NoteStore, NeverReplacesAFile) {
     TempFolder temp;
     const std::string day = temp / "2024-05\\07\\";
     NoteSaveResult result{};
-    for (const char *text : {"first", "second", "third"}) // in one second
+    ASSERT_TRUE(createNoteFile(temp.path.c_str(), kTime, "first", &result));
+    writeFile(day + "~090502.tmp", "cut short"); // a save that never ended
+    for (const char *text : {"second", "third"}) // in the same second
         ASSERT_TRUE(createNoteFile(temp.path.c_str(), kTime, text, &result));
     EXPECT_EQ(result.path, day + "090502_3.txt");
     EXPECT_EQ(readFile(day + "090502.txt") + readFile(day + "090502_2.txt") +
-                  readFile(day + "090502_3.txt"),
-              "firstsecondthird");
-    EXPECT_EQ(listTree(day).size(), 3u) << "no temporary file left";
+                  readFile(day + "090502_3.txt") + readFile(day + "~090502.tmp"),
+              "firstsecondthirdcut short");
+    EXPECT_EQ(listTree(day).size(), 4u) << "a temporary file of its own left";
 }
 
 TEST(NoteStore, AFullDiskLeavesNoCutNote) {
