@@ -69,7 +69,7 @@ TEST(Jotwell, SettingsShowTheRecordAndAreSavedOnlyWhenAccepted) {
         {"close box, Yes", WM_CLOSE, IDYES, kCtrlAltJ, true},
         {"Cancel", WM_COMMAND, IDCANCEL, kCtrlAltK, false},
         {"close box, No", WM_CLOSE, IDNO, kCtrlAltK, false},
-        {"close box, Cancel: stays with the edits; OK", WM_CLOSE, IDCANCEL, kCtrlAltJ, true},
+        {"close box, Cancel: stays with the edits; OK", WM_CLOSE, IDCANCEL, 0x0600 | 'L', true},
         {"OK", WM_COMMAND, IDOK, kCtrlAltK, true}};
     int recorded = 0;
     std::string folder = app.folder.path;
