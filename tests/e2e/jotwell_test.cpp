@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -116,11 +117,15 @@ TEST(Jotwell, SettingsShowTheRecordAndAreSavedOnlyWhenAccepted) {
     PostMessageA(waitForDialog(app, "設定"), WM_COMMAND, IDOK, 0);
     EXPECT_EQ(answerBox(app.pid).rfind("設定をファイルに保存できませんでした。", 0), 0u);
     answerBox(app.pid); // Ctrl+Alt+K is still taken
-    // A folder that names a program: Open folder must not start it (which would have left its
-    // settings file by the time the About box, asked for after, has shown).
+    // A folder that names a program: Open folder must not start it. Once Jotwell has shown the
+    // About box asked for after it, a copy started here leaves its settings file; the program,
+    // had it been started before, would have left its own by then.
     ASSERT_TRUE(app.command('O'));
     PostMessageA(app.main, WM_COMMAND, IDM_ABOUT, 0);
     PostMessageA(waitForDialog(app, "Jotwell について"), WM_COMMAND, IDCANCEL, 0);
+    CopyFileA(program.c_str(), (elsewhere / "later.exe").c_str(), FALSE);
+    ShellExecuteA(nullptr, "open", (elsewhere / "later.exe").c_str(), nullptr, nullptr, SW_HIDE);
+    ASSERT_TRUE(waitUntil([&] { return readFile(elsewhere / "later.ini") != "<missing>"; }, 15000));
     EXPECT_EQ(readFile(elsewhere / "program.ini"), "<missing>");
 }
 
