@@ -442,6 +442,8 @@ TEST(AboutBox, NamesTheProductGrowsToItsLinkAndOpensTheAddressOnAClickOnIt) {
         EXPECT_TRUE(shows(RGB(0, 0, 255))) << "cool again";
         EXPECT_TRUE(IsWindowVisible(box)) << "closed by a release off the link";
         mouseClick(at.x, at.y);
+        if (!waitUntil([&] { return !IsWindow(box); })) // else this test would wait for ever
+            PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
     });
     const AboutInfo info{address.c_str()};
     EXPECT_EQ(RunAboutBox(nullptr, &info), 1) << "ended by the click";
