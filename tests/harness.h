@@ -226,6 +226,12 @@ inline HWND findWindow(DWORD pid, const char *cls, const std::function<bool(HWND
     return found;
 }
 
+// The process's dialog with this caption once it is shown, waiting up to 5 s; null if none.
+inline HWND findDialog(DWORD pid, const std::string &caption) {
+    const auto shown = [&](HWND w) { return IsWindowVisible(w) && windowText(w) == caption; };
+    return findWindow(pid, "#32770", shown, 5000);
+}
+
 // Waits for a message box of the process, answers it with the button and returns its
 // text; "" when none came in time or before *stop turned true.
 inline std::string answerBox(DWORD pid, int button = IDOK, DWORD timeoutMs = 5000,

@@ -21,11 +21,6 @@ static bool editorInFront(const Jotwell &app) {
     return waitUntil([&] { return app.editor() && GetForegroundWindow() == app.editor(); });
 }
 
-static HWND waitForDialog(const Jotwell &app, const std::string &caption) {
-    const auto shown = [&](HWND w) { return IsWindowVisible(w) && windowText(w) == caption; };
-    return findWindow(app.pid, "#32770", shown, 5000);
-}
-
 TEST(Jotwell, StartsHiddenAndItsTrayIconAndMenuCarryEachCommand) {
     TempFolder other;
     Jotwell app(iniText(kCtrlAltJ, other.path.c_str()));
@@ -34,7 +29,7 @@ TEST(Jotwell, StartsHiddenAndItsTrayIconAndMenuCarryEachCommand) {
     ASSERT_TRUE(editorInFront(app)) << "the icon is in the notification area";
     pressKeys({VK_ESCAPE});
     ASSERT_TRUE(app.command('A'));
-    HWND about = waitForDialog(app, "Jotwell について");
+    HWND about = findDialog(app.pid, "Jotwell について");
     ASSERT_NE(about, nullptr);
     PostMessageA(about, WM_COMMAND, IDCANCEL, 0);
 
@@ -76,7 +71,7 @@ TEST(Jotwell, SettingsShowTheRecordAndAreSavedOnlyWhenAccepted) {
     std::string folder = app.folder.path;
     for (const End &end : ends) {
         ASSERT_TRUE(app.command('S')) << end.how;
-        HWND dialog = waitForDialog(app, "設定");
+        HWND dialog = findDialog(app.pid, "設定");
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_HOTKEY, HKM_GETHOTKEY, 0, 0), recorded);
         EXPECT_EQ(windowText(GetDlgItem(dialog, IDC_FOLDER)), folder);
@@ -115,7 +110,7 @@ TEST(Jotwell, SettingsShowTheRecordAndAreSavedOnlyWhenAccepted) {
     DeleteFileA((app.folder / "jotwell.ini").c_str());
     CreateDirectoryA((app.folder / "jotwell.ini").c_str(), nullptr);
     ASSERT_TRUE(app.command('S'));
-    PostMessageA(waitForDialog(app, "設定"), WM_COMMAND, IDOK, 0);
+    PostMessageA(findDialog(app.pid, "設定"), WM_COMMAND, IDOK, 0);
     EXPECT_EQ(answerBox(app.pid).rfind("設定をファイルに保存できませんでした。", 0), 0u);
     answerBox(app.pid); // Ctrl+Alt+K is still taken
     // A folder that names a program: Open folder must not start it. Once Jotwell has shown the
@@ -123,7 +118,7 @@ TEST(Jotwell, SettingsShowTheRecordAndAreSavedOnlyWhenAccepted) {
     // had it been started before, would have left its own by then.
     ASSERT_TRUE(app.command('O'));
     PostMessageA(app.main, WM_COMMAND, IDM_ABOUT, 0);
-    PostMessageA(waitForDialog(app, "Jotwell について"), WM_COMMAND, IDCANCEL, 0);
+    PostMessageA(findDialog(app.pid, "Jotwell について"), WM_COMMAND, IDCANCEL, 0);
     CopyFileA(program.c_str(), (elsewhere / "later.exe").c_str(), FALSE);
     ShellExecuteA(nullptr, "open", (elsewhere / "later.exe").c_str(), nullptr, nullptr, SW_HIDE);
     ASSERT_TRUE(waitUntil([&] { return readFile(elsewhere / "later.ini") != "<missing>"; }, 15000));
@@ -265,7 +260,7 @@ TEST(Monitors, EachWindowOpensAtTheCursorOnTheMonitorUnderIt) {
     for (const auto &[command, caption] :
          {std::pair<UINT, std::string>{IDM_SETTINGS, "設定"}, {IDM_ABOUT, "Jotwell について"}}) {
         PostMessageA(app.main, WM_COMMAND, command, 0);
-        HWND dialog = waitForDialog(app, caption);
+        HWND dialog = findDialog(app.pid, caption);
         RECT shown{};
         GetWindowRect(dialog, &shown);
         const RECT expected = centredInside({-400, 300}, shown, areas[0]);

@@ -407,10 +407,7 @@ TEST(AboutBox, NamesTheProductGrowsToItsLinkAndOpensTheAddressOnAClickOnIt) {
     CopyFileA(address.c_str(), planted.c_str(), FALSE);
     // The box runs here while another thread works it.
     auto driver = std::async(std::launch::async, [&] {
-        const auto isAbout = [](HWND w) {
-            return IsWindowVisible(w) && windowText(w) == "Jotwell について";
-        };
-        HWND box = findWindow(GetCurrentProcessId(), "#32770", isAbout, 5000),
+        HWND box = findDialog(GetCurrentProcessId(), "Jotwell について"),
              link = GetDlgItem(box, IDC_ABOUT_LINK);
         EXPECT_EQ(windowText(GetDlgItem(box, IDC_ABOUT_NAME)) + "|" + windowText(link) + "|" +
                       windowText(GetDlgItem(box, IDC_ABOUT_RESOURCES)),
