@@ -14,5 +14,8 @@ for dll in $("$1" -p "$2" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-
     *) fail "$@" "imports $dll, which does not ship with Windows" ;;
     esac
 done
+# Run from swap on removable and network media (0x0400 | 0x0800).
+flags=$("$1" -p "$2" | sed -n 's/^Characteristics[[:space:]]*0x//p')
+[ $((0x${flags:-0} & 0x0C00)) -eq $((0x0C00)) ] || fail "$@" "not run from swap (characteristics 0x$flags)"
 [ "$failures" -eq 0 ] && echo "$3: $size bytes, imports as they must be"
 exit $((failures > 0))
