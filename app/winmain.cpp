@@ -12,6 +12,11 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // A DLL planted in the current directory must never be loaded.
     SetDllDirectoryA("");
+    // A drive without its medium (a card pulled from its reader) fails the call that asks for
+    // it, instead of showing the system's "insert a disk" box, which would hold the only
+    // thread. The rest of the mode the process was started with stays.
+    const UINT inherited = SetErrorMode(SEM_FAILCRITICALERRORS);
+    SetErrorMode(inherited | SEM_FAILCRITICALERRORS);
 
     int argc = 0;
     char **argv = SplitCommandLine(GetCommandLineA(), &argc);
