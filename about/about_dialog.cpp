@@ -247,9 +247,10 @@ INT_PTR onLinkNotify(HWND dialog, NMHDR *header) {
 }
 
 INT_PTR onNotify(HWND dialog, WPARAM wParam, LPARAM lParam) {
-    auto *header = reinterpret_cast<NMHDR *>(lParam);
-    if (wParam == IDC_ABOUT_LINK && header)
-        return onLinkNotify(dialog, header);
+    // Only the link's own notification is read: another program's could point anywhere.
+    const NMHDR *sending = LinkLabelSending(GetDlgItem(dialog, IDC_ABOUT_LINK));
+    if (wParam == IDC_ABOUT_LINK && sending && reinterpret_cast<LPARAM>(sending) == lParam)
+        return onLinkNotify(dialog, const_cast<NMHDR *>(sending));
     return TRUE;
 }
 

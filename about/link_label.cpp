@@ -15,6 +15,8 @@ constexpr char kOriginalProcProp[] = "LLPROP_ORIGINALPROC";
 constexpr char kControlStateProp[] = "LLPROP_CONTROLSTATE";
 constexpr char kCursorProp[] = "LLPROP_CURSOR";
 constexpr char kFontProp[] = "LLPROP_FONT";
+// Present while the label sends a notification: the notification itself.
+constexpr char kSendingProp[] = "LLPROP_SENDING";
 
 constexpr UINT_PTR kHotBit = 1;
 constexpr COLORREF kHotColour = RGB(255, 0, 0);
@@ -61,8 +63,11 @@ LRESULT notifyParent(HWND label, UINT code, WPARAM keyFlags, LPARAM position) {
         notify.keyFlags = static_cast<DWORD>(keyFlags);
         notify.position = static_cast<DWORD>(position);
     }
-    return SendMessageA(GetParent(label), WM_NOTIFY, notify.hdr.idFrom,
-                        reinterpret_cast<LPARAM>(&notify));
+    SetPropA(label, kSendingProp, &notify);
+    const LRESULT result = SendMessageA(GetParent(label), WM_NOTIFY, notify.hdr.idFrom,
+                                        reinterpret_cast<LPARAM>(&notify));
+    RemovePropA(label, kSendingProp);
+    return result;
 }
 
 void paintText(HWND label, HDC dc) {
@@ -137,7 +142,11 @@ LRESULT onLButtonUp(HWND label, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT onReflectedNotify(HWND label, WPARAM wParam, LPARAM lParam) {
-    const auto *header = reinterpret_cast<const NMHDR *>(lParam);
+    // Only its own notification, reflected by the parent: another program's could point
+    // anywhere, and goes on to the static unread.
+    const NMHDR *header = LinkLabelSending(label);
+    if (reinterpret_cast<LPARAM>(header) != lParam)
+        header = nullptr;
     if (header && header->code == LLN_LEAVE) {
         setState(label, 0);
         invalidateWindow(label);
@@ -160,6 +169,7 @@ LRESULT onDestroy(HWND label, WPARAM wParam, LPARAM lParam) {
         SetWindowLongPtrA(label, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
     RemovePropA(label, kOriginalProcProp);
     RemovePropA(label, kControlStateProp);
+    RemovePropA(label, kSendingProp);
     if (const auto font = static_cast<HFONT>(RemovePropA(label, kFontProp)))
         DeleteObject(font);
     if (const auto cursor = static_cast<HCURSOR>(RemovePropA(label, kCursorProp)))
@@ -216,6 +226,10 @@ bool AttachLinkLabel(HWND control) {
     }
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     return true;
+}
+
+const NMHDR *LinkLabelSending(HWND label) {
+    return static_cast<const NMHDR *>(GetPropA(label, kSendingProp));
 }
 
 LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {

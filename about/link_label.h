@@ -18,6 +18,10 @@ struct LinkLabelNotify {
     DWORD position; // LLN_HOVER: the WM_MOUSEMOVE's client x (low word) and y; otherwise 0
 };
 
+// The notification the label is sending at this moment, or null: the only WM_NOTIFY of its
+// that a parent (or the label, reflected) may read. Another program's could point anywhere.
+const NMHDR *LinkLabelSending(HWND label);
+
 // The control must already have its font (WM_SETFONT). False, with the control
 // untouched, when the underlined font or the cursor cannot be made.
 bool AttachLinkLabel(HWND control);
