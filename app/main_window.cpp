@@ -21,6 +21,7 @@
 HWND editorWindow = nullptr;
 
 static const char kPropParam[] = "PROP_PARAM";
+static HANDLE const kFlag = reinterpret_cast<HANDLE>(1);
 
 static AppSettings *settingsOf(HWND window) {
     return static_cast<AppSettings *>(GetPropA(window, kPropParam));
@@ -31,12 +32,12 @@ static bool editorIsOpen() {
     return editorWindow && IsWindow(editorWindow);
 }
 
-// Set once the window is made: what registering the hotkey ended with, for the report that
-// follows once the loop runs.
-static DWORD startupHotkeyError = ERROR_SUCCESS;
-// The start-up work (the draft's recovery, that report) is done once per run: a second
+// Present from the window's making when registering the hotkey failed, holding the error (plus
+// one, so that a failure that left no error is still told), for the report once the loop runs.
+static const char kPropHotkeyFailed[] = "PROP_HOTKEYFAILED";
+// Present once the start-up work (the drafts' recovery, the reports) was done: a second
 // WM_STARTED, from wherever it came, does nothing.
-static bool startupDone = false;
+static const char kPropStarted[] = "PROP_STARTED";
 
 BOOL RegisterPopupHotkey(HWND window, const AppSettings *settings) {
     const auto value = static_cast<std::uint32_t>(settings->hotkey);
@@ -152,12 +153,16 @@ void OpenFolderInShell(HWND owner, const char *path) {
     allocator->Release();
 }
 
-static LRESULT onCreate(HWND window, const CREATESTRUCTA *create) {
-    SetPropA(window, kPropParam, create->lpCreateParams);
+static LRESULT onCreate(HWND window, LPARAM lParam) {
+    // Only the window's making: another program could send it again with any pointer.
+    if (settingsOf(window))
+        return 0;
+    SetPropA(window, kPropParam, reinterpret_cast<const CREATESTRUCTA *>(lParam)->lpCreateParams);
     if (!InstallTrayIcon(window))
         return -1;
     if (!RegisterPopupHotkey(window, settingsOf(window)))
-        startupHotkeyError = GetLastError();
+        SetPropA(window, kPropHotkeyFailed,
+                 reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(GetLastError()) + 1));
     // Told once the loop runs, so that nothing waits on a box while the window is made.
     PostMessageA(window, WM_STARTED, 0, 0);
     return 0;
@@ -183,18 +188,38 @@ static void warnOfCodePage(HWND owner) {
                 L"Jotwell", MB_OK | MB_ICONWARNING);
 }
 
-// Once, right after start: a system that cannot keep Japanese is told so, a note a previous
-// run left as its draft is saved, and a hotkey that could not be registered is named.
+// The settings file names itself and why: "headline\r\n\r\npath\r\nreason\r\n\r\ntail".
+static void reportSettingsFile(HWND owner, DWORD error, const char *headline, const char *tail,
+                               const char *caption) {
+    char path[kPathBufferSize] = "";
+    GetIniPath(path);
+    char reason[kSystemReasonSize];
+    systemReason(error, reason);
+    char text[kPathBufferSize + sizeof reason + 256];
+    formatBounded(sizeof text, text, "%s\r\n\r\n%s\r\n%s\r\n\r\n%s", headline, path, reason, tail);
+    MessageBoxA(owner, text, caption, MB_OK | MB_ICONWARNING);
+}
+
+// Once, right after start: a note a previous run left as its draft is saved (before anything
+// else, while no editor can be open), a system that cannot keep Japanese is told so, and so
+// are a settings file that was not read and a hotkey that could not be registered.
 static LRESULT onStarted(HWND window) {
     const AppSettings *settings = settingsOf(window);
-    if (startupDone || !settings)
+    if (GetPropA(window, kPropStarted) || !settings)
         return 0;
-    startupDone = true;
-    warnOfCodePage(window);
+    SetPropA(window, kPropStarted, kFlag);
     recoverLostNote(window, *settings);
-    if (startupHotkeyError != ERROR_SUCCESS && settings->hotkey != 0)
+    warnOfCodePage(window);
+    // A file that is there but was not read: the defaults hold for this run, and 設定's OK
+    // does not write them over the user's own.
+    if (settings->fileError != 0)
+        reportSettingsFile(window, settings->fileError, "設定ファイルを読み込めませんでした。",
+                           "このまま既定の設定で動きます。設定ファイルは上書きしません。",
+                           "Jotwell");
+    const auto failed = reinterpret_cast<UINT_PTR>(GetPropA(window, kPropHotkeyFailed));
+    if (failed && settings->hotkey != 0)
         reportHotkeyFailure(window, static_cast<std::uint32_t>(settings->hotkey),
-                            startupHotkeyError, "Jotwell",
+                            static_cast<DWORD>(failed - 1), "Jotwell",
                             "トレイアイコンのメニューの「設定」から変更できます。");
     return 0;
 }
@@ -203,6 +228,8 @@ static LRESULT onDestroy(HWND window) {
     UnregisterPopupHotkey(window);
     RemoveTrayIcon(window);
     RemovePropA(window, kPropParam);
+    RemovePropA(window, kPropHotkeyFailed);
+    RemovePropA(window, kPropStarted);
     RequestQuit();
     return 0;
 }
@@ -210,21 +237,6 @@ static LRESULT onDestroy(HWND window) {
 static void quit(HWND window) {
     if (closeEditorKeepingText())
         DestroyWindow(window);
-}
-
-// OK changed the record for this run, but the file keeps the old values: the next start
-// would bring them back without a word.
-static void reportSettingsNotSaved(HWND owner, DWORD error) {
-    char path[kPathBufferSize] = "";
-    GetIniPath(path);
-    char reason[kSystemReasonSize];
-    systemReason(error, reason);
-    char text[kPathBufferSize + sizeof reason + 256];
-    formatBounded(sizeof text, text,
-                  "設定をファイルに保存できませんでした。\r\n\r\n%s\r\n%s\r\n\r\n"
-                  "変更はこのまま使われますが、次に起動したときには元に戻ります。",
-                  path, reason);
-    MessageBoxA(owner, text, "設定", MB_OK | MB_ICONWARNING);
 }
 
 static void showAbout(HWND window) {
@@ -239,8 +251,11 @@ static void runSettings(HWND window) {
     // The dialog's hotkey control must be able to take the current combination.
     UnregisterPopupHotkey(window);
     const bool accepted = RunSettingsDialog(window, settings);
+    // OK changed the record for this run, but the file keeps the old values: the next start
+    // would bring them back without a word.
     if (accepted && !SaveSettings(*settings))
-        reportSettingsNotSaved(window, GetLastError());
+        reportSettingsFile(window, GetLastError(), "設定をファイルに保存できませんでした。",
+                           "変更はこのまま使われますが、次に起動したときには元に戻ります。", "設定");
     if (!RegisterPopupHotkey(window, settings) && accepted && settings->hotkey != 0)
         reportHotkeyFailure(window, static_cast<std::uint32_t>(settings->hotkey), GetLastError(),
                             "設定", "設定で別の組み合わせを選んでください。");
@@ -279,11 +294,15 @@ static LRESULT onTrayNotify(HWND window, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, WM_TRAYNOTIFY, wParam, lParam);
 }
 
-static LRESULT onQueryEndSession() {
+static LRESULT onQueryEndSession(HWND window) {
     // The session may end before the user answers a failed save: the text is on disk first.
     if (editorIsOpen())
         keepNotePopupDraft(editorWindow);
-    return closeEditorKeepingText() ? TRUE : FALSE;
+    if (closeEditorKeepingText())
+        return TRUE;
+    // Windows says why Jotwell holds the session up; the editor takes it back once it saves.
+    setShutdownReason(window, L"保存できなかったメモがあります。");
+    return FALSE;
 }
 
 // A press on the tray icon closed the editor (it lost the activation): this release is the
@@ -314,7 +333,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     }
     switch (message) {
-    case WM_CREATE: return onCreate(window, reinterpret_cast<const CREATESTRUCTA *>(lParam));
+    case WM_CREATE: return onCreate(window, lParam);
     case WM_DESTROY: return onDestroy(window);
     case WM_COMMAND: return onCommand(window, wParam, lParam);
     case WM_LBUTTONUP: return onTrayLeftClick(window);
@@ -323,7 +342,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TRAYNOTIFY: return onTrayNotify(window, wParam, lParam);
     case WM_STARTED: return onStarted(window);
     case WM_CLOSE: quit(window); return 0;
-    case WM_QUERYENDSESSION: return onQueryEndSession();
+    case WM_QUERYENDSESSION: return onQueryEndSession(window);
     case WM_ENDSESSION: return onEndSession(window, wParam);
     default: return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -18,6 +18,10 @@ struct AppSettings {
     // its start, so notes are refused rather than put into that other folder, and the file's
     // value is not written over until the user sets another folder.
     bool documentFolderCut;
+    // 0, or why the settings file that is there was not read: the system's error when it could
+    // not be read at all, kErrorSettingsUtf8 when it was saved as UTF-8. The defaults hold
+    // then, and the file is not written over.
+    std::uint32_t fileError;
 };
 
 // The executable's path with ".ini" for its extension, lower-cased. False only
@@ -29,6 +33,7 @@ bool GetIniFolder(char path[kPathBufferSize]);
 // Fills every field, each from its own key or its default.
 void LoadSettings(AppSettings &settings);
 
-// Writes all three keys, whether they changed or not (the folder not while it is cut). False,
-// with the system's error (GetLastError), when the file could not be written.
+// Writes all three keys, whether they changed or not (the folder not while it is cut); never
+// over a file that was there but not read (fileError). False, with the system's error
+// (GetLastError), when the file could not be written.
 bool SaveSettings(const AppSettings &settings);

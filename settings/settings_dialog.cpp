@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 
 #include "res/resource.h"
@@ -55,16 +56,24 @@ INT_PTR onOk(HWND dialog) {
     AppSettings *settings = settingsOf(dialog);
     if (!settings)
         return EndDialog(dialog, IDCANCEL);
+    // A folder the settings file held too long stays refused until the user sets another.
+    const bool folderSet = SendDlgItemMessageA(dialog, IDC_FOLDER, EM_GETMODIFY, 0, 0) != 0;
+    const bool takeFolder = !settings->documentFolderCut || folderSet;
+    // The edit can hold more than the record. Cut, the folder would be some other folder's
+    // name: it is refused, and the dialog stays with the user's edits.
+    char folder[kPathBufferSize];
+    GetDlgItemTextA(dialog, IDC_FOLDER, folder, sizeof folder);
+    if (takeFolder && std::strlen(folder) >= sizeof settings->documentFolder) {
+        MessageBoxA(dialog,
+                    "文書保存フォルダのパスが長すぎます。259 バイトまでのフォルダを指定してください。",
+                    kCaption, MB_OK | MB_ICONWARNING);
+        SetFocus(GetDlgItem(dialog, IDC_FOLDER));
+        return TRUE;
+    }
     settings->hotkey =
         static_cast<std::int32_t>(SendDlgItemMessageA(dialog, IDC_HOTKEY, HKM_GETHOTKEY, 0, 0));
     settings->imeOnAtStartup = IsDlgButtonChecked(dialog, IDC_IMEONSTART) == BST_CHECKED;
-    // A folder the settings file held too long stays refused until the user sets another.
-    const bool folderSet = SendDlgItemMessageA(dialog, IDC_FOLDER, EM_GETMODIFY, 0, 0) != 0;
-    if (!settings->documentFolderCut || folderSet) {
-        // The edit can hold more than the record: read more and cut at a character
-        // boundary, so a double-byte character is never split.
-        char folder[kPathBufferSize];
-        GetDlgItemTextA(dialog, IDC_FOLDER, folder, sizeof folder);
+    if (takeFolder) {
         sjisCopyBounded(sizeof settings->documentFolder, settings->documentFolder, folder);
         settings->documentFolderCut = false;
     }

@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "settings/settings.h"
+#include "support/error_text.h"
 #include "support/path.h"
 #include "support/sjis.h"
 
@@ -56,9 +58,35 @@ static bool readInt(const char *section, const char *key, const char *path, std:
     return parseInt(text, value);
 }
 
+// Whether a settings file that is there can be read as Jotwell writes it: 0 when it can (or is
+// not there), else the system's error or kErrorSettingsUtf8. Notepad saves a new file as UTF-8
+// (with or without a byte-order mark), and then no Japanese name in it matches.
+static DWORD settingsFileError(const char *path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : error;
+    }
+    static char text[16384];
+    DWORD got = 0;
+    const DWORD error = ReadFile(file, text, sizeof text - 1, &got, nullptr) ? 0 : GetLastError();
+    CloseHandle(file);
+    text[got] = '\0';
+    if (std::strncmp(text, "\xEF\xBB\xBF", 3) == 0) // UTF-8's byte-order mark
+        return kErrorSettingsUtf8;
+    // ホッ, 日本 and 文書 (of the section and key names) as UTF-8 writes them.
+    for (const char *name : {"\xE3\x83\x9B\xE3\x83\x83", "\xE6\x97\xA5\xE6\x9C\xAC",
+                             "\xE6\x96\x87\xE6\x9B\xB8"})
+        if (std::strstr(text, name))
+            return kErrorSettingsUtf8;
+    return error;
+}
+
 void LoadSettings(AppSettings &settings) {
     char path[kPathBufferSize];
     const bool haveFile = GetIniPath(path);
+    settings.fileError = haveFile ? settingsFileError(path) : 0;
 
     std::int32_t value = 0;
     settings.hotkey = haveFile && readInt(kHotkeySection, kHotkeyKey, path, &value) ? value : 0;
@@ -87,8 +115,10 @@ static bool writeInt(const char *section, const char *key, std::int32_t value, c
 
 bool SaveSettings(const AppSettings &settings) {
     char path[kPathBufferSize];
-    if (!GetIniPath(path)) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    if (!GetIniPath(path) || settings.fileError != 0) {
+        SetLastError(settings.fileError == kErrorSettingsUtf8 ? kErrorSettingsUtf8
+                     : settings.fileError != 0              ? kErrorSettingsUnreadable
+                                                            : ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
     // Each write is tried; the error told is the first one's.

@@ -132,6 +132,7 @@ void placeAtCursor(HWND window) {
 void registerAppWindowClass(HINSTANCE instance, const char *className, WNDPROC procedure) {
     WNDCLASSEXA wc;
     zeroFill(&wc, sizeof wc);
+    wc.cbSize = sizeof wc;
     // The class exists already: the icons would only leak.
     if (GetClassInfoExA(instance, className, &wc))
         return;
@@ -284,6 +285,17 @@ HFONT createSystemFontForDpi(UINT dpi) {
     font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), system);
     font.lfWidth = MulDiv(font.lfWidth, static_cast<int>(dpi), system);
     return CreateFontIndirectA(&font);
+}
+
+void setShutdownReason(HWND window, const wchar_t *reason) {
+    if (reason)
+        ShutdownBlockReasonCreate(window, reason);
+    else
+        ShutdownBlockReasonDestroy(window);
+}
+
+void registerForRestart() {
+    RegisterApplicationRestart(nullptr, RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
 }
 
 bool imeSetOpen(HWND window, bool open) {

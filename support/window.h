@@ -63,5 +63,11 @@ UINT dpiAtPoint(POINT point);
 // The system font at another DPI; the caller deletes it (DeleteObject).
 HFONT createSystemFontForDpi(UINT dpi);
 
+// The reason Windows shows while the window holds the session's end up, or none (null).
+void setShutdownReason(HWND window, const wchar_t *reason);
+// Started again after an installer's Restart Manager ended the program, not after a crash, a
+// hang or a restart of Windows.
+void registerForRestart();
+
 bool imeSetOpen(HWND window, bool open);
 bool imeIsOpen(HWND window);
