@@ -81,10 +81,54 @@ bool draftTemporaryName(int sequence, char (&name)[kNoteNameSize]) {
     return formatDraftName(sequence, ".tmp", name);
 }
 
-int draftSequenceOf(const char *name) {
+bool draftRecordName(int sequence, char (&name)[kNoteNameSize]) {
+    return formatDraftName(sequence, ".rec", name);
+}
+
+namespace {
+
+int sequenceOfName(const char *name, bool (*format)(int, char (&)[kNoteNameSize])) {
     char expected[kNoteNameSize];
     for (int sequence = 1; sequence <= kDraftSequenceLimit; ++sequence)
-        if (draftFileName(sequence, expected) && std::strcmp(name, expected) == 0)
+        if (format(sequence, expected) && std::strcmp(name, expected) == 0)
             return sequence;
     return 0;
+}
+
+bool isDigits(const char *text, int count) {
+    for (int i = 0; i < count; ++i)
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+    return true;
+}
+
+} // namespace
+
+int draftSequenceOf(const char *name) {
+    return sequenceOfName(name, draftFileName);
+}
+
+int draftRecordSequenceOf(const char *name) {
+    return sequenceOfName(name, draftRecordName);
+}
+
+int draftTemporarySequenceOf(const char *name) {
+    return sequenceOfName(name, draftTemporaryName);
+}
+
+bool isNoteTemporaryName(const char *name) {
+    if (name[0] != '~' || !isDigits(name + 1, 6))
+        return false;
+    const auto two = [&](int at) { return (name[at] - '0') * 10 + (name[at + 1] - '0'); };
+    NoteTime time{2000, 1, 1, two(1), two(3), two(5)};
+    int sequence = 1;
+    if (name[7] == '_') {
+        sequence = 0;
+        for (const char *at = name + 8; *at >= '0' && *at <= '9' && sequence <= kNoteSequenceLimit;
+             ++at)
+            sequence = sequence * 10 + (*at - '0');
+    }
+    // Only the very name it makes: no leading zeros, nothing after.
+    char expected[kNoteNameSize];
+    return noteTemporaryFileName(time, sequence, expected) && std::strcmp(name, expected) == 0;
 }

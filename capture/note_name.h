@@ -41,6 +41,12 @@ bool noteTemporaryFileName(const NoteTime &time, int sequence,
 // left empty, for a sequence outside 1 to kDraftSequenceLimit.
 bool draftFileName(int sequence, char (&name)[kNoteNameSize]);
 bool draftTemporaryName(int sequence, char (&name)[kNoteNameSize]);
+// The record of what became of a draft ("~jotwell-draft.rec", "~jotwell-draft_2.rec", ...).
+bool draftRecordName(int sequence, char (&name)[kNoteNameSize]);
 // The sequence of a draft's name (1 for kDraftName), or 0 when the name is no draft's: only
-// these names are ever taken back as a note.
+// these names are ever taken back as a note. The same for a record's and a temporary draft's.
 int draftSequenceOf(const char *name);
+int draftRecordSequenceOf(const char *name);
+int draftTemporarySequenceOf(const char *name);
+// True for a name that noteTemporaryFileName makes, of any time and sequence.
+bool isNoteTemporaryName(const char *name);

@@ -38,6 +38,8 @@ constexpr char kPropFont[] = "PROP_FONT";
 constexpr char kPropSaveFailed[] = "PROP_SAVEFAILED";
 // The editor's Draft (heap, freed with the window): which file holds its draft.
 constexpr char kPropDraft[] = "PROP_DRAFT";
+// The DPI the editor is sized and its font made for.
+constexpr char kPropDpi[] = "PROP_DPI";
 // Present while a change waits for the draft and the deadline's timer runs.
 constexpr char kPropDraftDue[] = "PROP_DRAFTDUE";
 
@@ -93,7 +95,7 @@ void keepDraft(HWND window) {
     if (text && text[0] != '\0')
         writeDraft(draft, *settings, text);
     else if (text)
-        removeDraft(draft);
+        eraseDraft(draft);
     std::free(text);
 }
 
@@ -116,16 +118,17 @@ bool saveEditorText(HWND window, const AppSettings &settings) {
         return true;
     completeComposition(edit);
     char *text = windowTextAlloc(edit); // freed here
+    Draft *draft = draftOf(window);
     NoteSaveResult result{};
-    if (!text) {
+    if (!text || !draft) {
         sjisCopyBounded(sizeof result.path, result.path, settings.documentFolder);
         result.error = ERROR_NOT_ENOUGH_MEMORY;
-    } else if (text[0] == '\0' || saveNote(settings, text, &result)) {
-        std::free(text);
+    } else if (text[0] == '\0' || saveNote(draft, settings, text, &result)) {
         // The note is on disk (or there was none): the draft has served.
+        if (text[0] == '\0')
+            eraseDraft(draft);
+        std::free(text);
         stopDraftTimers(window);
-        if (Draft *draft = draftOf(window))
-            removeDraft(draft);
         return true;
     }
     std::free(text);
@@ -152,7 +155,11 @@ UINT dpiAtCursor() {
     return dpiAtPoint(cursor);
 }
 
-LRESULT onCreate(HWND window, const CREATESTRUCTA *create) {
+LRESULT onCreate(HWND window, LPARAM lParam) {
+    // Only the window's making: another program could send it again with any pointer.
+    if (GetPropA(window, kPropDraft))
+        return 0;
+    const auto *create = reinterpret_cast<const CREATESTRUCTA *>(lParam);
     auto *settings = static_cast<AppSettings *>(create->lpCreateParams);
     auto *draft = static_cast<Draft *>(std::calloc(1, sizeof(Draft)));
     if (!settings || !draft || !SetPropA(window, kPropDraft, draft)) {
@@ -171,7 +178,9 @@ LRESULT onCreate(HWND window, const CREATESTRUCTA *create) {
     if (!edit)
         return -1;
     // Sized for the monitor under the cursor, where it is about to be shown.
-    setFontForDpi(window, dpiAtCursor());
+    const UINT dpi = dpiAtCursor();
+    setFontForDpi(window, dpi);
+    SetPropA(window, kPropDpi, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(dpi)));
     SetWindowTextA(edit, "");
     stopDraftTimers(window); // that was no typing
     // Without this the control takes only about 30,000 typed or pasted
@@ -192,14 +201,22 @@ LRESULT onSize(HWND window) {
     return 0;
 }
 
-// On a monitor of another DPI: the font follows, and the frame takes the size the system
-// suggests. While it is being placed before it is shown, it already has its size for the
-// monitor under the cursor, which is where it is going.
-LRESULT onDpiChanged(HWND window, WPARAM wParam, const RECT *suggested) {
-    setFontForDpi(window, LOWORD(wParam));
-    if (IsWindowVisible(window))
-        SetWindowPos(window, nullptr, suggested->left, suggested->top, rectWidth(*suggested),
-                     rectHeight(*suggested), SWP_NOZORDER | SWP_NOACTIVATE);
+// On a monitor of another DPI: the font follows, and the frame grows or shrinks by the same
+// measure. While it is being placed before it is shown, it already has its size for the
+// monitor under the cursor, which is where it is going. Only the DPI in wParam is read:
+// another program could send or post the message with a rectangle pointing anywhere.
+LRESULT onDpiChanged(HWND window, WPARAM wParam) {
+    const UINT dpi = LOWORD(wParam);
+    const UINT was = static_cast<UINT>(reinterpret_cast<UINT_PTR>(GetPropA(window, kPropDpi)));
+    if (dpi == 0 || dpi == was)
+        return 0;
+    setFontForDpi(window, dpi);
+    SetPropA(window, kPropDpi, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(dpi)));
+    SIZE size{};
+    if (IsWindowVisible(window) && was != 0 && windowSize(window, &size))
+        SetWindowPos(window, nullptr, 0, 0, MulDiv(size.cx, static_cast<int>(dpi), static_cast<int>(was)),
+                     MulDiv(size.cy, static_cast<int>(dpi), static_cast<int>(was)),
+                     SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     return 0;
 }
 
@@ -249,6 +266,9 @@ LRESULT onClose(HWND window) {
         return 0;
     SetPropA(window, kPropClosing, kFlag);
     if (saveEditorText(window, *settings)) {
+        // A session's end that the failed save held up may go on now.
+        if (GetPropA(window, kPropSaveFailed))
+            setShutdownReason(GetWindow(window, GW_OWNER), nullptr);
         // Emptied before it goes: Wine's edit control, destroyed holding a long text, keeps
         // tens of kilobytes of what it laid out for it, note after note.
         if (HWND edit = editOf(window))
@@ -271,6 +291,7 @@ LRESULT onDestroy(HWND window) {
     if (const auto font = static_cast<HFONT>(RemovePropA(window, kPropFont)))
         DeleteObject(font); // the edit control goes with the window
     std::free(RemovePropA(window, kPropDraft));
+    RemovePropA(window, kPropDpi);
     RemovePropA(window, kPropParam);
     RemovePropA(window, kPropClosing);
     RemovePropA(window, kPropSaveFailed);
@@ -295,12 +316,12 @@ HWND createNotePopup(HWND owner, AppSettings *settings) {
 
 LRESULT CALLBACK notePopupProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE: return onCreate(window, reinterpret_cast<const CREATESTRUCTA *>(lParam));
+    case WM_CREATE: return onCreate(window, lParam);
     case WM_SIZE: return onSize(window);
     case WM_ACTIVATE: return onActivate(window, wParam);
     case WM_COMMAND: return onCommand(window, wParam);
     case WM_TIMER: return onTimer(window, wParam);
-    case WM_DPICHANGED: return onDpiChanged(window, wParam, reinterpret_cast<const RECT *>(lParam));
+    case WM_DPICHANGED: return onDpiChanged(window, wParam);
     case WM_CLOSE: return onClose(window);
     case WM_DESTROY: return onDestroy(window);
     default: return DefWindowProcA(window, message, wParam, lParam);

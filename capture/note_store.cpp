@@ -89,34 +89,68 @@ DWORD writeWhole(HANDLE file, const char *text, std::size_t length) {
 
 namespace {
 
-// Gives the written note the first free name; the rename replaces nothing, so a
-// note of the same second, or a file the user made, is never touched.
-bool renameToFreeName(const char *temporary, const char *dayFolder, const NoteTime &time,
-                      NoteSaveResult *result) {
-    char path[kPathBufferSize] = "";
-    for (int sequence = 1; sequence <= kNoteSequenceLimit; ++sequence) {
-        char name[kNoteNameSize];
-        noteFileName(time, sequence, name);
-        if (formatBounded(kFormatSize, path, "%s\\%s", dayFolder, name) < 0)
-            return fail(result, path, ERROR_FILENAME_EXCED_RANGE);
-        if (moveFileRetrying(temporary, path, 0)) {
-            sjisCopyBounded(kPathBufferSize, result->path, path);
-            result->error = ERROR_SUCCESS;
-            return true;
-        }
-        const DWORD error = GetLastError();
-        if (!nameIsTaken(path, error))
-            return fail(result, path, error);
-    }
-    return fail(result, path, ERROR_FILE_EXISTS);
+// Older than this, a temporary note file is no longer being written: its save was cut short.
+constexpr ULONGLONG kLeftoverAge = 60ull * 10000000; // a minute, in file-time units
+
+// A save killed or crashed between writing a note and naming it left its temporary file here:
+// once it is certainly not being written any more, it goes. Only names Jotwell makes.
+void removeLeftovers(const char *dayFolder, const char *own) {
+    char pattern[kPathBufferSize];
+    if (!joinFolder(pattern, dayFolder, "~*.tmp"))
+        return;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME &t) {
+        return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    do {
+        char path[kPathBufferSize];
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            isNoteTemporaryName(found.cFileName) &&
+            ticks(now) > ticks(found.ftLastWriteTime) + kLeftoverAge &&
+            joinFolder(path, dayFolder, found.cFileName) && lstrcmpiA(path, own) != 0)
+            removeFoundFile(path);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
 }
 
 } // namespace
 
-bool createNoteFile(const char *root, const NoteTime &time, const char *text,
-                    NoteSaveResult *result) {
+bool nameNote(const PendingNote &note, NoteSaveResult *result) {
+    char path[kPathBufferSize] = "";
+    DWORD error = ERROR_FILE_EXISTS;
+    // The first free name: the rename replaces nothing, so a note of the same second, or a
+    // file the user made, is never touched.
+    for (int sequence = 1; sequence <= kNoteSequenceLimit; ++sequence) {
+        char name[kNoteNameSize];
+        noteFileName(note.time, sequence, name);
+        if (formatBounded(kFormatSize, path, "%s\\%s", note.dayFolder, name) < 0) {
+            error = ERROR_FILENAME_EXCED_RANGE;
+            break;
+        }
+        if (moveFileRetrying(note.temporary, path, 0)) {
+            sjisCopyBounded(kPathBufferSize, result->path, path);
+            result->error = ERROR_SUCCESS;
+            removeLeftovers(note.dayFolder, path);
+            return true;
+        }
+        error = GetLastError();
+        if (!nameIsTaken(path, error))
+            break;
+        error = ERROR_FILE_EXISTS;
+    }
+    return fail(result, path, error);
+}
+
+bool prepareNote(const char *root, const NoteTime &time, const char *text, PendingNote *note,
+                 NoteSaveResult *result) {
     result->path[0] = '\0';
     result->error = ERROR_SUCCESS;
+    note->time = time;
     char monthName[kNoteNameSize];
     char dayName[kNoteNameSize];
     if (!noteMonthFolderName(time, monthName) || !noteDayFolderName(time, dayName))
@@ -130,33 +164,47 @@ bool createNoteFile(const char *root, const NoteTime &time, const char *text,
 
     // Every name is made before any folder, so a path too long creates nothing.
     char monthFolder[kPathBufferSize];
-    char dayFolder[kPathBufferSize];
     if (!joinFolder(monthFolder, root, monthName))
         return fail(result, monthFolder, ERROR_FILENAME_EXCED_RANGE);
-    if (formatBounded(kFormatSize, dayFolder, "%s\\%s", monthFolder, dayName) < 0)
-        return fail(result, dayFolder, ERROR_FILENAME_EXCED_RANGE);
+    if (formatBounded(kFormatSize, note->dayFolder, "%s\\%s", monthFolder, dayName) < 0)
+        return fail(result, note->dayFolder, ERROR_FILENAME_EXCED_RANGE);
     if (!ensureFolder(root, result) || !ensureFolder(monthFolder, result) ||
-        !ensureFolder(dayFolder, result))
+        !ensureFolder(note->dayFolder, result))
         return false;
 
     // Written whole under a temporary name first: a crash or a full disk leaves
     // no cut note under a note's name.
-    char temporary[kPathBufferSize];
-    HANDLE file = createTemporaryFile(dayFolder, time, temporary, result);
+    HANDLE file = createTemporaryFile(note->dayFolder, time, note->temporary, result);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD error = writeWhole(file, text, std::strlen(text));
     if (!CloseHandle(file) && error == ERROR_SUCCESS)
         error = GetLastError();
     if (error != ERROR_SUCCESS) {
-        DeleteFileA(temporary);
-        return fail(result, dayFolder, error);
-    }
-    if (!renameToFreeName(temporary, dayFolder, time, result)) {
-        DeleteFileA(temporary);
-        return false;
+        DeleteFileA(note->temporary);
+        return fail(result, note->dayFolder, error);
     }
     return true;
+}
+
+bool createNoteFile(const char *root, const NoteTime &time, const char *text,
+                    NoteSaveResult *result) {
+    PendingNote note;
+    if (!prepareNote(root, time, text, &note, result))
+        return false;
+    if (nameNote(note, result))
+        return true;
+    DeleteFileA(note.temporary);
+    return false;
+}
+
+bool noteRootOf(const char *program, const char *folder, char (&root)[kPathBufferSize],
+                NoteSaveResult *result) {
+    switch (pathResolve(root, program, folder)) {
+    case kPathResolved: return true;
+    case kPathInvalid: return fail(result, folder, ERROR_BAD_PATHNAME);
+    default: return fail(result, folder, ERROR_FILENAME_EXCED_RANGE);
+    }
 }
 
 bool noteRoot(const AppSettings &settings, char (&root)[kPathBufferSize], NoteSaveResult *result) {
@@ -167,11 +215,7 @@ bool noteRoot(const AppSettings &settings, char (&root)[kPathBufferSize], NoteSa
     char program[kPathBufferSize];
     if (!moduleDirectory(program))
         return fail(result, folder, ERROR_FILENAME_EXCED_RANGE);
-    if (folder[0] == '\0')
-        sjisCopyBounded(kPathBufferSize, root, program);
-    else if (!pathResolve(root, program, folder))
-        return fail(result, folder, ERROR_FILENAME_EXCED_RANGE);
-    return true;
+    return noteRootOf(program, folder, root, result);
 }
 
 static NoteTime noteTimeOf(const SYSTEMTIME &t) {
@@ -187,11 +231,8 @@ bool noteTimeOfFileTime(const FILETIME &written, NoteTime *time) {
     return true;
 }
 
-bool saveNote(const AppSettings &settings, const char *text, NoteSaveResult *result) {
-    char root[kPathBufferSize];
-    if (!noteRoot(settings, root, result))
-        return false;
+NoteTime noteTimeNow() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    return createNoteFile(root, noteTimeOf(now), text, result);
+    return noteTimeOf(now);
 }

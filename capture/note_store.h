@@ -18,21 +18,36 @@ struct NoteSaveResult {
 
 struct AppSettings;
 
-// Saves the text (Shift-JIS, written byte for byte) below the settings' notes root
-// (noteRoot), under the local time of now.
-bool saveNote(const AppSettings &settings, const char *text, NoteSaveResult *result);
+// A note written whole and flushed under a temporary name in its day folder, waiting for its
+// own name.
+struct PendingNote {
+    char temporary[kPathBufferSize];
+    char dayFolder[kPathBufferSize];
+    NoteTime time;
+};
 
-// Saves the text below root under the given time: creates the root, month and day
-// folders where missing (one level each, never the root's ancestors) and writes
-// the first free name of hhmmss.txt, hhmmss_2.txt, ...
+// Below root under the given time: creates the root, month and day folders where missing (one
+// level each, never the root's ancestors) and writes the text (Shift-JIS, byte for byte) whole
+// to a new temporary file there.
+bool prepareNote(const char *root, const NoteTime &time, const char *text, PendingNote *note,
+                 NoteSaveResult *result);
+// Gives the pending note the first free name of hhmmss.txt, hhmmss_2.txt, ...; when that fails
+// the temporary file stays, for the caller to remove or keep. Temporary files that saves cut
+// short long ago go.
+bool nameNote(const PendingNote &note, NoteSaveResult *result);
+// Both in one: a note below root under the given time.
 bool createNoteFile(const char *root, const NoteTime &time, const char *text,
                     NoteSaveResult *result);
 
-// The folder notes go below, as the settings mean it: the document folder (a relative one
-// taken from the program's folder, never from whatever the current directory is), or the
-// program's folder when it is empty. False, with result saying why, when there is none to be
-// had whole: the settings file held a folder too long for the record, or the path would be.
+// The folder notes go below, as the settings mean it: the document folder in any form a user
+// or the platform writes it (a relative one taken from the program's folder, never from
+// whatever the current directory is), or the program's folder when it is empty. False, with
+// result saying why, when there is none: the settings file held a folder too long for the
+// record, or the folder names none or would be too long.
 bool noteRoot(const AppSettings &settings, char (&root)[kPathBufferSize], NoteSaveResult *result);
+// The same for the given program folder and document folder.
+bool noteRootOf(const char *program, const char *folder, char (&root)[kPathBufferSize],
+                NoteSaveResult *result);
 
 // folder\name in destination; false when the joined path would be cut. A separator is added
 // only where the folder lacks one (also after 表, whose second byte is 0x5C).
@@ -41,5 +56,6 @@ bool joinFolder(char (&destination)[kPathBufferSize], const char *folder, const 
 // Writes every byte and flushes them to the disk: ERROR_SUCCESS, or why not.
 DWORD writeWhole(HANDLE file, const char *text, std::size_t length);
 
-// The local time of a file time, as a note is named.
+// The local time of a file time, as a note is named; and the local time of now.
 bool noteTimeOfFileTime(const FILETIME &written, NoteTime *time);
+NoteTime noteTimeNow();

@@ -118,38 +118,125 @@ bool pathJoin(char destination[kPathBufferSize], const char *base, const char *r
     }
 }
 
-bool pathIsAbsolute(const char *path) {
-    const bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
-                       path[1] == ':' && path[2] == '\\';
-    return drive || (path[0] == '\\' && path[1] == '\\');
+namespace {
+
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
 }
 
-// The length of base's root: D: of a drive path, \\server\share of a network path; 0 when
-// it has neither.
-static std::size_t rootLength(const char *base) {
-    if (base[0] != '\0' && base[1] == ':')
-        return 2;
-    if (base[0] != '\\' || base[1] != '\\')
-        return 0;
-    const char *share = pathFirstBackslash(base + 2);
-    const char *end = share ? pathFirstBackslash(share + 1) : nullptr;
-    return end ? static_cast<std::size_t>(end - base) : std::strlen(base);
+bool isDriveLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-bool pathResolve(char destination[kPathBufferSize], const char *base, const char *path) {
-    destination[0] = '\0';
-    if (!pathIsAbsolute(path) && path[0] != '\\') {
-        // Below base; a join that reached the buffer's end may have been cut.
-        if (pathJoin(destination, base, path) && std::strlen(destination) < kPathMaxLength)
-            return true;
-        destination[0] = '\0';
-        return false;
+// A path taken apart: the root it starts from and the segments after it.
+struct Folder {
+    char text[2 * kPathBufferSize]; // root, then "\segment" for each; room to see it overflow
+    std::size_t rootLength;
+    std::size_t ends[kPathBufferSize]; // where each segment's "\segment" starts
+    std::size_t segments;
+    bool overflow;
+};
+
+void appendBytes(Folder *folder, const char *bytes, std::size_t length) {
+    std::size_t used = std::strlen(folder->text);
+    if (used + length >= sizeof folder->text) {
+        folder->overflow = true;
+        return;
     }
-    // An absolute path as it is; a rooted one on base's drive or share.
-    const std::size_t prefix = pathIsAbsolute(path) ? 0 : rootLength(base);
-    if (prefix + std::strlen(path) > kPathMaxLength)
-        return false;
-    std::memcpy(destination, base, prefix);
-    std::strcpy(destination + prefix, path);
-    return true;
+    std::memcpy(folder->text + used, bytes, length);
+    folder->text[used + length] = '\0';
+}
+
+// Adds the segments of the path after its root. False when ".." climbs above the root.
+bool addSegments(Folder *folder, const char *at) {
+    for (;;) {
+        const std::size_t length = sjisCSpan("/\\", at);
+        if (length == 2 && at[0] == '.' && at[1] == '.') {
+            if (folder->segments == 0)
+                return false;
+            folder->text[folder->ends[--folder->segments]] = '\0';
+        } else if (length > 0 && !(length == 1 && at[0] == '.')) {
+            if (folder->segments == kPathBufferSize) {
+                folder->overflow = true;
+                return true;
+            }
+            folder->ends[folder->segments++] = std::strlen(folder->text);
+            appendBytes(folder, "\\", 1);
+            appendBytes(folder, at, length);
+        }
+        if (at[length] == '\0')
+            return true;
+        at += length + 1;
+    }
+}
+
+enum RootKind { kRootFull, kRootOfBase, kRelative, kRootInvalid };
+
+// Reads the root of path into folder: a drive (D:\ or a bare D:), a share (\\server\share, by
+// either separator); a single separator means base's root, nothing at all base itself. rest is
+// what follows the root.
+RootKind readRoot(const char *path, Folder *folder, const char **rest) {
+    zeroFill(folder, sizeof *folder);
+    if (isDriveLetter(path[0]) && path[1] == ':') {
+        // E:notes is relative to whatever folder drive E: last had current: no folder of ours.
+        if (path[2] != '\0' && !isSeparator(path[2]))
+            return kRootInvalid;
+        folder->text[0] = static_cast<char>(path[0] >= 'a' ? path[0] - 'a' + 'A' : path[0]);
+        folder->text[1] = ':';
+        folder->rootLength = 2;
+        *rest = path + 2;
+        return kRootFull;
+    }
+    if (isSeparator(path[0]) && isSeparator(path[1])) {
+        const char *server = path + 2;
+        const std::size_t serverLength = sjisCSpan("/\\", server);
+        const char *share = server + serverLength + (server[serverLength] ? 1 : 0);
+        const std::size_t shareLength = sjisCSpan("/\\", share);
+        if (serverLength == 0 || shareLength == 0 || !isSeparator(server[serverLength]))
+            return kRootInvalid;
+        appendBytes(folder, "\\\\", 2);
+        appendBytes(folder, server, serverLength);
+        appendBytes(folder, "\\", 1);
+        appendBytes(folder, share, shareLength);
+        folder->rootLength = std::strlen(folder->text);
+        *rest = share + shareLength;
+        return kRootFull;
+    }
+    *rest = path;
+    return isSeparator(path[0]) ? kRootOfBase : kRelative;
+}
+
+} // namespace
+
+PathResolution pathResolve(char destination[kPathBufferSize], const char *base, const char *path) {
+    destination[0] = '\0';
+    // The platform's own long and device forms mean exactly what they say.
+    if (isSeparator(path[0]) && isSeparator(path[1]) && (path[2] == '?' || path[2] == '.') &&
+        isSeparator(path[3])) {
+        if (std::strlen(path) > kPathMaxLength)
+            return kPathTooLong;
+        std::strcpy(destination, path);
+        return kPathResolved;
+    }
+    Folder folder;
+    const char *rest = nullptr;
+    const RootKind kind = readRoot(path, &folder, &rest);
+    if (kind == kRootInvalid)
+        return kPathInvalid;
+    if (kind != kRootFull) {
+        // From the program's folder: its root, and for a relative path its segments too.
+        const char *baseRest = nullptr;
+        if (readRoot(base, &folder, &baseRest) != kRootFull)
+            return kPathInvalid;
+        if (kind == kRelative && !addSegments(&folder, baseRest))
+            return kPathInvalid;
+    }
+    if (!addSegments(&folder, rest))
+        return kPathInvalid;
+    if (folder.segments == 0)
+        appendBytes(&folder, "\\", 1); // the root itself: D:\ and \\server\share\ .
+    if (folder.overflow || std::strlen(folder.text) > kPathMaxLength)
+        return kPathTooLong;
+    std::strcpy(destination, folder.text);
+    return kPathResolved;
 }

@@ -38,14 +38,20 @@ char *pathCutLastComponent(char *path);
 // meets an empty path (destination is then empty). Text beyond 521 bytes is dropped.
 bool pathJoin(char destination[kPathBufferSize], const char *base, const char *relative);
 
-// True for a path that names the same folder wherever the program runs: a drive and a
-// backslash (D:\Notes) or a network share (\\server\share).
-bool pathIsAbsolute(const char *path);
+// What became of a folder as a setting or the platform writes it.
+enum PathResolution {
+    kPathResolved,
+    kPathInvalid, // names no folder: on a drive without its root (E:notes), above a root (D:\..),
+                  // a share without its name, or relative to a base that is no folder
+    kPathTooLong, // would not fit in 521 bytes
+};
 
-// The path as a setting means it, relative to base (the program's folder): an absolute one
-// as it is, one that starts with a backslash on base's drive or share, any other below
-// base. False, with destination empty, when the result would not fit in 521 bytes.
-bool pathResolve(char destination[kPathBufferSize], const char *base, const char *path);
+// The folder a path names, written the one way Windows reads it: D:\Notes, D:\ for a drive's
+// root, \\server\share\notes for a share; "/" and "\" both separate, doubled and trailing
+// separators and "." are dropped, ".." climbs. A path that starts with a separator lies on
+// base's drive or share, a relative one below base (the program's folder, itself written in any of
+// these forms); \\?\ and \\.\ paths are taken as they are. Destination is empty unless resolved.
+PathResolution pathResolve(char destination[kPathBufferSize], const char *base, const char *path);
 
 #ifdef _WIN32
 // Windows only (path_win.cpp).
@@ -64,4 +70,7 @@ bool isDirectory(const char *path);
 // is that of the last try.
 bool moveFileRetrying(const char *from, const char *to, unsigned long flags);
 bool deleteFileRetrying(const char *path);
+
+// Removes a file found under a name, never what a link of that name points to.
+bool removeFoundFile(const char *path);
 #endif

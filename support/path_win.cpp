@@ -1,5 +1,7 @@
 #include "support/path.h"
 
+#include "support/sjis.h"
+
 #include <windows.h>
 
 bool moduleDirectory(char path[kPathBufferSize]) {
@@ -61,4 +63,19 @@ bool moveFileRetrying(const char *from, const char *to, unsigned long flags) {
 
 bool deleteFileRetrying(const char *path) {
     return retryWhileHeld([&] { return DeleteFileA(path) != 0; }, sharingOrAccess);
+}
+
+bool removeFoundFile(const char *path) {
+    // Windows deletes a symbolic link itself, Wine what it points to. A rename replaces the
+    // link itself on both: a new file of Jotwell's own takes the name first, then goes.
+    char folder[kPathBufferSize], scratch[MAX_PATH + 16];
+    sjisCopyBounded(sizeof folder, folder, path);
+    pathCutLastComponent(folder);
+    if (GetTempFileNameA(folder, "~jw", 0, scratch) == 0)
+        return false;
+    if (!MoveFileExA(scratch, path, MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileA(scratch);
+        return false;
+    }
+    return DeleteFileA(path) != 0;
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <atomic>
@@ -117,6 +118,32 @@ inline std::string ownFolder() {
     char path[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, path, sizeof path);
     return std::string(path, std::strrchr(path, '\\'));
+}
+
+// Jotwell's folder of drafts in the user's local application data, there and empty: what a
+// run cut short left there would be recovered by the next test's start.
+inline std::string localDrafts() {
+    char base[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base);
+    const std::string folder = std::string(base) + "\\Jotwell";
+    for (const std::string &name : listTree(folder))
+        DeleteFileA((folder + "\\" + name).c_str());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+// Runs a program of the machine Wine runs on (Z:\bin\ln, ...) in the folder, to its end.
+inline bool runUnix(std::string commandLine, const std::string &folder) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &info))
+        return false;
+    WaitForSingleObject(info.hProcess, 10000);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return true;
 }
 
 // Keys and mouse through SendInput, as the user gives them.
@@ -232,10 +259,11 @@ inline HWND findDialog(DWORD pid, const std::string &caption) {
     return findWindow(pid, "#32770", shown, 5000);
 }
 
-// Waits for a message box of the process, answers it with the button and returns its
-// text; "" when none came in time or before *stop turned true.
+// Waits for a message box of the process, answers it with the button (after whileShown, if
+// given) and returns its text; "" when none came in time or before *stop turned true.
 inline std::string answerBox(DWORD pid, int button = IDOK, DWORD timeoutMs = 5000,
-                             const std::atomic<bool> *stop = nullptr) {
+                             const std::atomic<bool> *stop = nullptr,
+                             const std::function<void()> &whileShown = {}) {
     // A message box shows its text in the static 0xFFFF; so do the labels of the settings
     // dialog, which has a hotkey control besides.
     const auto isBox = [](HWND w) {
@@ -245,6 +273,8 @@ inline std::string answerBox(DWORD pid, int button = IDOK, DWORD timeoutMs = 500
     waitUntil([&] { return (box = findWindow(pid, "#32770", isBox)) || (stop && *stop); },
               timeoutMs);
     const std::string text = box ? windowText(GetDlgItem(box, 0xFFFF)) : "";
+    if (box && whileShown)
+        whileShown();
     PostMessageA(box, WM_COMMAND, button, 0);
     waitUntil([&] { return !IsWindow(box); }, timeoutMs);
     return text;
@@ -283,6 +313,7 @@ struct Jotwell {
     DWORD pid = 0;
     HWND main = nullptr;
     explicit Jotwell(const std::string &ini = "") {
+        localDrafts();
         CopyFileA((ownFolder() + "\\jotwell.exe").c_str(), (folder / "Jotwell.EXE").c_str(), FALSE);
         if (!ini.empty())
             writeFile(folder / "jotwell.ini", ini);
@@ -299,14 +330,16 @@ struct Jotwell {
         WaitForSingleObject(process, 5000);
         CloseHandle(process);
     }
-    // True once the hidden main window exists and the program waits for input.
-    bool start() {
+    // True once the hidden main window exists and the program waits for input. Started from
+    // home, when given, where its copy and settings file must then be.
+    bool start(const std::string &home = "") {
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
-        std::string commandLine = "\"" + folder / "Jotwell.EXE" + "\"";
+        const std::string from = home.empty() ? folder.path : home;
+        std::string commandLine = "\"" + from + "\\Jotwell.EXE\"";
         if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            folder.path.c_str(), &startup, &info))
+                            from.c_str(), &startup, &info))
             return false;
         CloseHandle(info.hThread);
         CloseHandle(process); // a start after an end

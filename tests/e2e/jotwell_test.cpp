@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <set>
+#include <tuple>
 
 #include "res/resource.h"
 #include "support/placement.h"
@@ -171,21 +172,101 @@ TEST(Jotwell, EveryWayOutSavesWhatWasTypedInAnEditorOfItsOwn) {
     EXPECT_EQ(texts, saved);
 }
 
-// Someone typing steadily never pauses for the draft's second: it still keeps up, at most
-// five seconds behind, so a process ended then loses only the last few seconds. A pause
-// writes it at once.
+// Notes reach the folder meant: from a program at a drive's root (a USB stick's
+// E:\\jotwell.exe), below the root; from a notes folder written with forward slashes, there.
+TEST(Jotwell, NotesReachTheFolderMeantFromADriveRootAndWithForwardSlashes) {
+    const std::string drive = ownFolder() + "\\drive-r", devices = std::getenv("WINEPREFIX");
+    const auto unix = [](std::string path) { // of a path on Z:
+        std::replace(path.begin(), path.end(), '\\', '/');
+        return path.substr(2);
+    };
+    const std::string dosdevices = "Z:" + devices + "/dosdevices";
+    CreateDirectoryA(drive.c_str(), nullptr);
+    ASSERT_TRUE(runUnix("Z:\\bin\\ln -sfn " + unix(drive) + " r:", dosdevices));
+    const Undo unmap{[&] { runUnix("Z:\\bin\\rm -rf r: " + unix(drive), dosdevices); }};
+    TempFolder other;
+    std::string slashed = other.path.substr(0, other.path.find("jotwell-"));
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    slashed += other.path.substr(slashed.size()) + "/";
+    for (const auto &[home, folder, where] :
+         {std::make_tuple(std::string("R:"), std::string(), drive),
+          std::make_tuple(std::string(), slashed, other.path)}) {
+        Jotwell app(iniText(kCtrlAltJ, folder.empty() ? nullptr : folder.c_str()));
+        if (!home.empty()) {
+            CopyFileA((app.folder / "Jotwell.EXE").c_str(), (home + "\\Jotwell.EXE").c_str(), FALSE);
+            CopyFileA((app.folder / "jotwell.ini").c_str(), (home + "\\jotwell.ini").c_str(), FALSE);
+        }
+        ASSERT_TRUE(app.start(home)) << where;
+        ASSERT_TRUE(app.hotkey());
+        typeText(L"x");
+        ASSERT_TRUE(waitUntil(
+            [&] { return windowText(GetDlgItem(app.editor(), IDC_NOTE_EDIT)) == "x"; }));
+        pressKeys({VK_ESCAPE});
+        ASSERT_TRUE(waitUntil([&] { return !app.editor(); }));
+        PostMessageA(app.main, WM_COMMAND, IDM_QUIT, 0);
+        EXPECT_EQ(app.waitForExit(), 0u);
+        std::vector<std::string> notes; // YYYY-MM\\DD\\hhmmss.txt
+        for (const std::string &entry : listTree(where))
+            if (entry.size() == 21 && entry.substr(17) == ".txt" &&
+                readFile(where + "\\" + entry) == "x")
+                notes.push_back(entry);
+        EXPECT_EQ(notes.size(), 1u) << where;
+    }
+}
+
+// Another program's messages whose pointers point anywhere, sent or posted, cannot crash
+// Jotwell: the About box's and its link's notifications, the editor's DPI change, the main
+// window's making again.
+TEST(Jotwell, MessagesWithPointersFromAnotherProgramAreNotRead) {
+    Jotwell app(iniText(kCtrlAltJ, ""));
+    ASSERT_TRUE(app.start());
+    ASSERT_TRUE(app.command('A'));
+    HWND about = findDialog(app.pid, "Jotwell について");
+    ASSERT_NE(about, nullptr);
+    // Where no memory is, in any process.
+    const auto nowhere = static_cast<LPARAM>(0xFFFF800000000000ull);
+    const auto sendAndPost = [&](HWND to, UINT message, WPARAM wParam) {
+        SendMessageTimeoutA(to, message, wParam, nowhere, SMTO_ABORTIFHUNG, 5000, nullptr);
+        PostMessageA(to, message, wParam, nowhere);
+    };
+    sendAndPost(about, WM_NOTIFY, IDC_ABOUT_LINK);
+    sendAndPost(GetDlgItem(about, IDC_ABOUT_LINK), WM_NOTIFY, IDC_ABOUT_LINK);
+    PostMessageA(about, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(app.hotkey());
+    SendMessageTimeoutA(app.editor(), WM_DPICHANGED, MAKEWPARAM(120, 120), nowhere,
+                        SMTO_ABORTIFHUNG, 5000, nullptr);
+    PostMessageA(app.editor(), WM_DPICHANGED, MAKEWPARAM(144, 144), nowhere);
+    CREATESTRUCTA create{};
+    create.lpCreateParams = reinterpret_cast<void *>(nowhere);
+    SendMessageTimeoutA(app.main, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create),
+                        SMTO_ABORTIFHUNG, 5000, nullptr);
+    // Wine lets a window procedure's fault in another's sent message pass: what shows is a note
+    // no longer saved as the settings say.
+    ASSERT_TRUE(app.hotkey() && app.hotkey()) << "the editor closed and opened again";
+    typeText(L"x");
+    ASSERT_TRUE(waitUntil([&] { return windowText(GetDlgItem(app.editor(), IDC_NOTE_EDIT)) == "x"; }));
+    pressKeys({VK_ESCAPE});
+    EXPECT_TRUE(waitUntil([&] { return app.notes().size() == 1; }));
+    EXPECT_EQ(app.waitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
+}
+
+// Someone typing steadily never pauses for the draft's second: it still keeps up, at most five
+// seconds behind, the deadline starting again after each draft, so a process ended then loses
+// only the last few seconds. A pause writes it at once. The draft lives in the user's local
+// folder, never beside the notes, where another machine or account would find it.
 TEST(Jotwell, TheDraftKeepsUpWithSteadyTypingAndTheNextStartSavesIt) {
     Jotwell app(iniText(kCtrlAltJ, ""));
-    const std::string draft = app.folder / "~jotwell-draft.txt";
+    const std::string draft = localDrafts() + "\\~jotwell-draft.txt";
     ASSERT_TRUE(app.start());
     ASSERT_TRUE(app.hotkey());
     std::string typed;
     std::vector<ULONGLONG> at; // when each letter was typed
-    for (const ULONGLONG start = GetTickCount64(); GetTickCount64() - start < 10000; Sleep(200)) {
+    for (const ULONGLONG start = GetTickCount64(); GetTickCount64() - start < 13000; Sleep(200)) {
         typed += static_cast<char>('a' + typed.size() % 26);
         typeText(std::wstring(1, typed.back()));
         at.push_back(GetTickCount64());
     }
+    EXPECT_EQ(app.notes(), std::vector<std::string>{}) << "a draft beside the notes";
     TerminateProcess(app.process, 1);
     app.waitForExit();
     const ULONGLONG ended = GetTickCount64();
@@ -197,13 +278,14 @@ TEST(Jotwell, TheDraftKeepsUpWithSteadyTypingAndTheNextStartSavesIt) {
     ASSERT_EQ(notes.size(), 1u);
     const std::string kept = readFile(app.folder / notes[0]);
     EXPECT_EQ(typed.rfind(kept, 0), 0u) << kept;
+    // The second draft, five seconds after the first, holds what was typed before it.
     const auto older =
-        std::count_if(at.begin(), at.end(), [&](ULONGLONG t) { return ended - t > 7000; });
-    EXPECT_GE(kept.size(), static_cast<std::size_t>(older)) << "typed before the last 7 s";
+        std::count_if(at.begin(), at.end(), [&](ULONGLONG t) { return ended - t > 6500; });
+    EXPECT_GE(kept.size(), static_cast<std::size_t>(older)) << "typed before the last 6.5 s";
 
     ASSERT_TRUE(app.hotkey());
     typeText(L"二番目");
-    EXPECT_TRUE(waitUntil([&] { return readFile(draft) == "二番目"; })) << "typing paused";
+    EXPECT_TRUE(waitUntil([&] { return readFile(draft) == "二番目"; }, 3000)) << "typing paused";
     const DWORD attributes = GetFileAttributesA(draft.c_str());
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN));
 }

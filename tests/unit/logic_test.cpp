@@ -14,6 +14,7 @@
 #include "about/dialog_template.h"
 #include "app/cmdline.h"
 #include "app/hotkey.h"
+#include "capture/draft_record.h"
 #include "capture/note_name.h"
 #include "settings/hotkey_name.h"
 #include "support/path.h"
@@ -72,18 +73,41 @@ TEST(Path, CutsAndJoins) {
         EXPECT_EQ(std::string(destination.c_str()), joined) << base << " + " << relative;
         EXPECT_EQ(destination[kPathBufferSize], '#') << base << " + " << relative;
     }
-    // A setting's folder, from the program's folder: never from the current directory.
-    const std::tuple<std::string, std::string, std::string> resolves[] = {
-        {"D:\\Tools", "\\\\server\\share\\メモ", "\\\\server\\share\\メモ"},
-        {"D:\\表", "..\\notes", "D:\\notes"},
+    // A folder as a setting or the platform writes it, from the program's folder: never from
+    // the current directory. Rows: program's folder, setting, folder ("!" invalid, "+" too long).
+    const std::string n519(519, 'n');
+    const std::tuple<const char *, std::string, std::string> resolves[] = {
+        {"E:", "", "E:\\"}, // the program at a drive's root, the default
+        {"D:\\Tools", "E:", "E:\\"},
+        {"D:\\Tools", "e:\\", "E:\\"},
+        {"D:\\Tools", "D:/Notes", "D:\\Notes"},
+        {"D:\\Tools", "D:\\Notes/2026\\", "D:\\Notes\\2026"},
+        {"D:\\Tools", "D:\\\\Notes\\\\.\\x", "D:\\Notes\\x"},
+        {"D:\\Tools", "\\\\server\\share\\メモ\\", "\\\\server\\share\\メモ"},
+        {"D:\\Tools", "//server/share", "\\\\server\\share\\"},
+        {"D:\\Tools", "notes", "D:\\Tools\\notes"},
+        {"D:\\Tools\\", "", "D:\\Tools"},
+        {"E:", "notes/", "E:\\notes"},
+        {"D:\\表", "..\\notes", "D:\\notes"}, // 表's 0x5C is no separator
+        {"D:\\Tools", "\\notes", "D:\\notes"},
         {"\\\\server\\share\\Tools", "\\notes", "\\\\server\\share\\notes"},
-        {"D:\\Tools", "E:notes", "D:\\Tools\\E:notes"}, // no folder: its save says why
-        {"D:", "..\\..", ""},
-        {"D:\\Tools", "\\" + std::string(519, 'n'), ""}};
-    for (const auto &[base, path, resolved] : resolves) {
-        char destination[kPathBufferSize];
-        EXPECT_EQ(pathResolve(destination, base.c_str(), path.c_str()), !resolved.empty()) << path;
-        EXPECT_EQ(std::string(destination), resolved) << base << " + " << path;
+        {"\\\\server\\share\\Tools", "..", "\\\\server\\share\\"},
+        {"\\\\?\\D:\\Tools", "\\\\?\\D:\\Notes", "\\\\?\\D:\\Notes"},
+        {"D:\\Tools", "E:notes", "!"}, // on drive E:'s current folder, whatever that is
+        {"D:\\Tools", "..\\..\\x", "!"},
+        {"D:\\Tools", "D:\\..", "!"},
+        {"D:\\Tools", "\\\\server", "!"},
+        {"Tools", "notes", "!"},
+        {"D:\\Tools", "\\" + n519, "+"},
+        {"D:\\Tools", "\\" + n519.substr(2), "D:\\" + n519.substr(2)}};
+    for (const auto &[base, path, expected] : resolves) {
+        char destination[kPathBufferSize] = "x";
+        const PathResolution result = pathResolve(destination, base, path.c_str());
+        EXPECT_EQ(result, expected == "!" ? kPathInvalid : expected == "+" ? kPathTooLong
+                                                                          : kPathResolved)
+            << base << " + " << path;
+        EXPECT_EQ(std::string(destination), result == kPathResolved ? expected : "")
+            << base << " + " << path;
     }
 }
 
@@ -231,10 +255,46 @@ TEST(NoteName, ZeroPaddedFromTheClock) {
     for (const char *other : {"~jotwell-draft.tmp", "~jotwell-draft_1.txt",
                               "~jotwell-draft-old.txt", "~jotwell-draft_2.txt.txt"})
         EXPECT_EQ(draftSequenceOf(other), 0) << other;
+    char record[kNoteNameSize];
+    EXPECT_TRUE(draftRecordName(7, record) && draftRecordSequenceOf(record) == 7 &&
+                draftTemporarySequenceOf("~jotwell-draft_7.tmp") == 7 &&
+                std::string(record) == "~jotwell-draft_7.rec");
+    // Only the names of a save's temporary file are ever removed as what a save left.
+    const std::tuple<const char *, bool> temporaries[] = {
+        {"~090502.tmp", true},      {"~235959_999.tmp", true}, {"~090502_1.tmp", false},
+        {"~090502_02.tmp", false},  {"~090502_1000.tmp", false}, {"~246000.tmp", false},
+        {"~090502.tmp.txt", false}, {"090502.tmp", false},     {"~notes.tmp", false}};
+    for (const auto &[name, made] : temporaries)
+        EXPECT_EQ(isNoteTemporaryName(name), made) << name;
     int days = 0; // of 32 a month in 2023 and 2024, those that are
     for (int i = 0; i < 2 * 12 * 32; ++i)
         days += noteTimeIsValid({2023 + i / 384, i / 32 % 12 + 1, i % 32 + 1, 12, 0, 0});
     EXPECT_EQ(days, 365 + 366);
+}
+
+// A draft's record: what it says comes back whole, and a record cut short anywhere says nothing.
+TEST(DraftRecord, WholeOrNothing) {
+    EXPECT_EQ(textHash("", 0), 0xCBF29CE484222325u);
+    EXPECT_EQ(textHash("a", 1), 0xAF63DC4C8601EC8Cu);
+    const DraftRecord records[] = {
+        {DraftRecord::kSaved, 7, 0x8CDB6AF9C367E25Fu, {2024, 5, 7, 9, 5, 10}, "D:\\表\\~090510.tmp"},
+        {DraftRecord::kErased, 0, 0xCBF29CE484222325u, {}, ""}};
+    const char *texts[] = {"Jotwell draft record\r\nsaved 7 8cdb6af9c367e25f 2024 5 7 9 5 10\r\n"
+                           "D:\\表\\~090510.tmp\r\nend\r\n",
+                           "Jotwell draft record\r\nerased 0 cbf29ce484222325\r\nend\r\n"};
+    for (int i = 0; i < 2; ++i) {
+        char text[kDraftRecordSize];
+        DraftRecord read{};
+        ASSERT_TRUE(formatDraftRecord(records[i], text));
+        EXPECT_STREQ(text, texts[i]);
+        ASSERT_TRUE(parseDraftRecord(text, &read));
+        EXPECT_TRUE(read.kind == records[i].kind && read.size == records[i].size &&
+                    read.hash == records[i].hash && read.time.second == records[i].time.second &&
+                    std::string(read.temporary) == records[i].temporary)
+            << texts[i];
+        for (std::size_t cut = 0; cut < std::strlen(text); ++cut)
+            EXPECT_FALSE(parseDraftRecord(std::string(text, cut).c_str(), &read)) << cut;
+    }
 }
 
 // Natively under the sanitizers, which see a word written or read past the block.

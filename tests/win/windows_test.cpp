@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <random>
+#include <sstream>
 #include <future>
 #include <utility>
 
@@ -16,11 +20,13 @@
 #include "app/run.h"
 #include "app/tray.h"
 #include "capture/draft.h"
+#include "capture/draft_record.h"
 #include "capture/note_popup.h"
 #include "capture/note_store.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog.h"
+#include "support/error_text.h"
 #include "support/window.h"
 #include "tests/harness.h"
 #include "version.h"
@@ -28,7 +34,7 @@
 using namespace th;
 
 static AppSettings settingsFor(const std::string &folder, std::int32_t hotkey = 0) {
-    AppSettings settings{false, hotkey, "", false};
+    AppSettings settings{false, hotkey, "", false, 0};
     folder.copy(settings.documentFolder, sizeof settings.documentFolder - 1);
     return settings;
 }
@@ -84,20 +90,20 @@ TEST(Editor, SavesWhatItHoldsOnceUnderTheTimeOfTheClose) {
     EXPECT_TRUE(saved == text) << saved.size() << " bytes of " << text.size();
 }
 
-// Moved to monitors of other DPIs: the size the system suggests, the font scaled; each font
-// made for one goes once the next replaces it or the editor goes, none is made at the
-// system's DPI.
+// Moved to monitors of other DPIs: the frame scaled where it stands, the font scaled; each
+// font made for one goes once the next replaces it or the editor goes, none is made at the
+// system's DPI. The message's rectangle is never read: another program could send any.
 TEST(Editor, FollowsTheMonitorsDpiAndLetsEachFontGo) {
     Editor e(false);
+    SetWindowPos(e.window, nullptr, 10, 10, 640, 100, SWP_NOZORDER);
     LOGFONTA system{};
     GetObjectA(GetStockObject(SYSTEM_FONT), sizeof system, &system);
     HFONT last = nullptr;
     for (const UINT dpi : {120u, systemDpi(), 144u}) {
-        RECT suggested{10, 10, 10 + MulDiv(640, dpi, 96), 10 + MulDiv(100, dpi, 96)}, r{};
-        SendMessageA(e.window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
-                     reinterpret_cast<LPARAM>(&suggested));
+        RECT expected{10, 10, 10 + MulDiv(640, dpi, 96), 10 + MulDiv(100, dpi, 96)}, r{};
+        SendMessageA(e.window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 1); // points nowhere
         GetWindowRect(e.window, &r);
-        EXPECT_TRUE(EqualRect(&r, &suggested)) << dpi;
+        EXPECT_TRUE(EqualRect(&r, &expected)) << dpi << ": " << r.right - r.left << "x" << r.bottom - r.top;
         const auto font = reinterpret_cast<HFONT>(SendMessageA(e.edit, WM_GETFONT, 0, 0));
         LOGFONTA made{}; // none at the system's DPI: the system's own font
         GetObjectA(font, sizeof made, &made);
@@ -124,18 +130,36 @@ static void draftTimer(const Editor &e, const char *text, UINT_PTR timer = DRAFT
     SendMessageA(e.window, WM_TIMER, timer, 0);
 }
 
-// Drafts that land beside this program's settings file, in its own folder, go whatever
-// the test's outcome.
+// Drafts that land beside this program's settings file, in its own folder: what a test left
+// goes when the next starts, and when it ends.
 struct ProgramFolderDrafts {
     const std::string start = ownFolder() + "\\~jotwell-draft";
+    ProgramFolderDrafts() {
+        clear();
+    }
     ~ProgramFolderDrafts() {
+        clear();
+    }
+    static void clear() {
         for (const std::string &name : listTree(ownFolder()))
             if (name.rfind("~jotwell-draft", 0) == 0)
                 DeleteFileA((ownFolder() + "\\" + name).c_str());
     }
 };
 
-// Holds the file open without delete sharing, as a virus scanner does, for a moment.
+// Jotwell's local folder cannot be had: a file has its name.
+struct NoLocalFolder {
+    const std::string local = localDrafts();
+    NoLocalFolder() {
+        RemoveDirectoryA(local.c_str());
+        writeFile(local, "a file");
+    }
+    ~NoLocalFolder() {
+        DeleteFileA(local.c_str());
+    }
+};
+
+// Holds the file open without delete sharing, as a virus scanner does, for a while.
 static std::future<void> holdFor(const std::string &path, DWORD ms) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               0, nullptr);
@@ -146,27 +170,110 @@ static std::future<void> holdFor(const std::string &path, DWORD ms) {
     });
 }
 
-TEST(Editor, TheDraftFollowsTheTextThroughAMomentsHoldMakesNoFolderAndReplacesNoOtherDraft) {
-    ProgramFolderDrafts beside;
-    writeFile(beside.start + ".txt", "an earlier run's");
+// Held a fifth of the time Jotwell waits for a file (about 100 ms): waited for. Held five
+// times as long: outlasts the wait.
+constexpr DWORD kShortHold = 20, kLongHold = 500;
+
+// The last write of a draft: 7 May 2024, 09:05:second, local time.
+static void setWritten(const std::string &path, WORD second) {
+    const SYSTEMTIME local{2024, 5, 2, 7, 9, 5, second, 0};
+    FILETIME localTime{}, written{};
+    SystemTimeToFileTime(&local, &localTime);
+    LocalFileTimeToFileTime(&localTime, &written);
+    HANDLE file =
+        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(file, nullptr, nullptr, &written);
+    CloseHandle(file);
+}
+
+static void tell(const DraftOutcome &outcome, void *told) {
+    static_cast<std::vector<std::string> *>(told)->push_back(
+        outcome.saved
+            ? "saved " + std::string(outcome.result.path)
+            : "kept " + std::string(outcome.draft) + " " + std::to_string(outcome.result.error));
+}
+
+TEST(Editor, TheDraftIsReplacedInPlaceInTheLocalFolderAndErasedWithTheText) {
+    const std::string local = localDrafts(), draft = local + "\\~jotwell-draft_2.txt";
+    writeFile(local + "\\~jotwell-draft.txt", "an earlier run's");
     Editor e(false);
-    const std::string draft = e.notes + "\\~jotwell-draft.txt";
     draftTimer(e, "typed");
-    EXPECT_EQ(listTree(e.temp.path).size(), 0u) << "no notes folder yet: none made";
-    EXPECT_EQ(readFile(beside.start + "_2.txt"), "typed") << "beside the settings file";
-    CreateDirectoryA(e.notes.c_str(), nullptr); // the first note's save made it
-    draftTimer(e, "a");
-    EXPECT_EQ(readFile(draft), "a");
-    EXPECT_EQ(readFile(beside.start + "_2.txt"), "<missing>") << "moved to the notes' folder";
-    auto held = holdFor(draft, 50); // waited for
+    EXPECT_EQ(readFile(draft), "typed") << "beside an earlier run's draft, never over it";
+    EXPECT_EQ(listTree(e.temp.path).size(), 0u) << "no notes folder made";
+    auto held = holdFor(draft, kShortHold);
     draftTimer(e, "a longer text", DRAFT_DEADLINE_TIMER_ID);
     held.get();
-    EXPECT_EQ(readFile(draft), "a longer text") << "replaced whole";
-    held = holdFor(draft, 50);
+    EXPECT_EQ(readFile(draft), "a longer text") << "replaced whole, after a moment's hold";
+    held = holdFor(draft, kLongHold); // erased while a scanner holds it: the record says so
     draftTimer(e, "");
     held.get();
-    EXPECT_EQ(listTree(e.notes).size(), 0u) << "cleared: no draft to bring erased text back";
-    EXPECT_EQ(readFile(beside.start + ".txt"), "an earlier run's");
+    std::vector<std::string> told;
+    recoverDrafts(e.settings, tell, &told);
+    ASSERT_EQ(told.size(), 1u) << "the erased text came back, or the earlier one did not";
+    EXPECT_EQ(readFile(told[0].substr(6)), "an earlier run's");
+    EXPECT_EQ(listTree(local).size(), 0u);
+}
+
+// A draft that another program holds for longer than Jotwell waits, when its note is saved,
+// stays, and its record keeps the next start from saving it again.
+TEST(Editor, ADraftHeldWhileItsNoteIsSavedIsNotSavedAgain) {
+    const std::string local = localDrafts();
+    Editor e(false);
+    draftTimer(e, "typed");
+    auto held = holdFor(local + "\\~jotwell-draft.txt", kLongHold);
+    SendMessageA(e.window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(listTree(local).size(), 2u) << "the draft and its record";
+    held.get();
+    std::vector<std::string> told;
+    recoverDrafts(e.settings, tell, &told);
+    EXPECT_EQ(told.size(), 0u) << told.front();
+    EXPECT_EQ(listTree(e.notes).size() + listTree(local).size(), 3u) << "month, day, one note";
+}
+
+// Killed at any moment of saving or erasing, each text becomes one note (an erased one none):
+// forty kills at random points of a program that drafts texts and saves or erases each in turn,
+// each followed by the next start's recovery.
+TEST(NoteStore, KillsAtAnyMomentLeaveEachTextOneNote) {
+    localDrafts();
+    TempFolder notes;
+    const std::string log = notes / "log", root = notes / "notes";
+    std::mt19937 random(std::random_device{}());
+    std::map<int, char> done; // each text's last step: drafted ('d') or erased ('e')
+    std::vector<std::string> told;
+    for (int kill = 0, next = 1; kill < 40; ++kill) {
+        std::string command = "\"" + ownFolder() + "\\probe.exe\" campaign \"" + root + "\" \"" +
+                              log + "\" " + std::to_string(next);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION probe{};
+        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &probe));
+        const std::string first = "d " + std::to_string(next) + "\n";
+        EXPECT_TRUE(waitUntil([&] { return readFile(log).find(first) != std::string::npos; }));
+        Sleep(random() % 30);
+        TerminateProcess(probe.hProcess, 1);
+        WaitForSingleObject(probe.hProcess, 5000);
+        CloseHandle(probe.hProcess);
+        CloseHandle(probe.hThread);
+        recoverDrafts(settingsFor(root), tell, &told);
+        std::istringstream lines(readFile(log));
+        char step;
+        // The text after the last one told may have been drafted: the next run starts after it.
+        for (int text; lines >> step >> text; next = text + 2)
+            done[text] = step;
+    }
+    std::map<int, int> notes_; // each text's notes
+    for (const std::string &note : listTree(root)) // not folders, nor what saves cut short left
+        if (note.back() != '\\' && note[note.rfind('\\') + 1] != '~')
+            ++notes_[std::stoi(readFile(root + "\\" + note).substr(5))];
+    for (const auto &[text, step] : done) // an erasure begun may or may not have ended
+        if (step == 'e' || text % 3 != 2) {
+            EXPECT_EQ(notes_[text], step == 'e' ? 0 : 1) << "text " << text;
+        }
+    for (const auto &[text, count] : notes_)
+        EXPECT_LE(count, 1) << "text " << text;
+    for (const std::string &outcome : told)
+        EXPECT_EQ(outcome.rfind("saved ", 0), 0u) << outcome;
 }
 
 // Not converting, Esc is the way out: the end-to-end tests press it.
@@ -211,9 +318,11 @@ TEST(NoteStore, MakesOneLevelAtATimeAndSaysWhatFailed) {
         EXPECT_EQ(createNoteFile(root.c_str(), kTime, "メモ\r\n", &result), c.error == 0);
         EXPECT_EQ(result.error, c.error) << c.root;
         const std::string path = result.path;
-        if (c.error) { // nothing made, and the path that failed, or as much of it as fits
+        if (c.error) { // nothing made; the root named, or the path that was too long
             EXPECT_EQ(listTree(temp.path).size(), 0u) << c.root;
-            EXPECT_TRUE(!path.empty() && (root.rfind(path, 0) == 0 || path.rfind(root, 0) == 0))
+            EXPECT_TRUE(c.error != ERROR_FILENAME_EXCED_RANGE
+                            ? path == root
+                            : !path.empty() && (root.rfind(path, 0) == 0 || path.rfind(root, 0) == 0))
                 << path;
         } else {
             EXPECT_EQ(path, root + "\\2024-05\\07\\090502.txt");
@@ -222,35 +331,93 @@ TEST(NoteStore, MakesOneLevelAtATimeAndSaysWhatFailed) {
     }
 }
 
-// A relative folder is the program folder's, never the current directory's; what is left of
-// one too long for the settings file is another folder's name.
-TEST(NoteStore, TheRootOfARelativeFolderIsBesideTheProgramAndOfACutOneRefused) {
-    TempFolder current;
+// Every form of folder a user or the platform writes reaches the folder meant, never from the
+// current directory: the note there, and the draft too where Jotwell's local folder cannot be
+// had. (Open folder opens the same root: an end-to-end test opens one.)
+TEST(NoteStore, EveryFormOfAFolderReachesTheFolderMeant) {
+    TempFolder t, current;
     SetCurrentDirectoryA(current.path.c_str());
     const Undo back{[] { SetCurrentDirectoryA(ownFolder().c_str()); }};
-    AppSettings settings = settingsFor("notes");
+    CreateDirectoryA((t / "prog").c_str(), nullptr);
+    char temp[MAX_PATH]; // the temporary folder with forward slashes, then what follows it
+    std::string slashed(temp, GetTempPathA(MAX_PATH, temp));
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    slashed += t.path.substr(slashed.size());
+    struct Row {
+        std::string program, setting, root; // the folder notes go below, "" when refused
+        DWORD error;
+    };
+    const Row rows[] = {
+        {"C:", "", "C:\\", 0}, // the program at a drive's root
+        {t / "prog", "c:", "C:\\", 0},
+        {t / "prog", slashed + "/", t.path, 0}, // forward slashes and a trailing one
+        {t / "prog", t.path + "\\\\prog\\..\\", t.path, 0},
+        {t / "prog", "notes", t / "prog\\notes", 0},
+        {t / "prog", "..\\notes", t / "notes", 0},
+        {"C:\\Tools", "\\notes", "C:\\notes", 0}, // on the program's drive
+        {"C:\\Tools", "C:notes", "", ERROR_BAD_PATHNAME},
+        {"C:\\Tools", "..\\..\\x", "", ERROR_BAD_PATHNAME}, // above the drive
+        {"C:\\Tools", "\\" + std::string(520, 'n'), "", ERROR_FILENAME_EXCED_RANGE}};
+    for (const Row &row : rows) {
+        char root[kPathBufferSize] = "";
+        NoteSaveResult result{};
+        noteRootOf(row.program.c_str(), row.setting.c_str(), root, &result);
+        EXPECT_EQ(root + std::to_string(result.error), row.root + std::to_string(row.error))
+            << row.program << " + " << row.setting;
+        if (row.error == 0 && createNoteFile(root, kTime, "メモ", &result)) {
+            // Only a drive's root ends in a separator (表 ends in its byte).
+            const std::string month = row.root + (row.root == "C:\\" ? "" : "\\") + "2024-05";
+            EXPECT_EQ(readFile(month + "\\07\\090502.txt"), "メモ") << row.setting;
+            DeleteFileA(result.path);
+            RemoveDirectoryA((month + "\\07").c_str());
+            RemoveDirectoryA(month.c_str());
+        }
+    }
+    RemoveDirectoryA("C:\\notes");
     char root[kPathBufferSize] = "";
     NoteSaveResult result{};
-    EXPECT_TRUE(noteRoot(settings, root, &result));
-    EXPECT_EQ(std::string(root), ownFolder() + "\\notes");
-    settings.documentFolderCut = true;
+    AppSettings settings = settingsFor("notes");
+    EXPECT_TRUE(noteRoot(settings, root, &result) && root == ownFolder() + "\\notes");
+    settings.documentFolderCut = true; // what is left of one too long is another folder's name
     EXPECT_FALSE(noteRoot(settings, root, &result));
     EXPECT_EQ(result.error, static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+    // The draft, where the local folder cannot be had: in the notes' root, replaced in place
+    // whatever form the root is written in; beside the settings file while there is none.
+    NoLocalFolder none;
+    ProgramFolderDrafts beside;
+    for (const std::string &form : {slashed + "/", t.path + "\\\\prog\\..\\", t / "missing"}) {
+        Draft draft{};
+        settings = settingsFor(form);
+        EXPECT_TRUE(writeDraft(&draft, settings, "a") && writeDraft(&draft, settings, "b"));
+        const std::string folder = form == t / "missing" ? ownFolder() : t.path;
+        EXPECT_EQ(readFile(folder + "\\~jotwell-draft.txt") +
+                      readFile(folder + "\\~jotwell-draft_2.txt"),
+                  "b<missing>")
+            << form;
+        eraseDraft(&draft);
+    }
 }
 
+// Nor does it leave litter: a temporary note file that a save cut short long ago goes with the
+// next save in its folder; one that may still be written, or of a name Jotwell never makes,
+// stays.
 TEST(NoteStore, NeverReplacesAFile) {
     TempFolder temp;
     const std::string day = temp / "2024-05\\07\\";
     NoteSaveResult result{};
     ASSERT_TRUE(createNoteFile(temp.path.c_str(), kTime, "first", &result));
-    writeFile(day + "~090502.tmp", "cut short"); // a save that never ended
+    for (const char *name : {"~090502.tmp", "~101010_2.tmp", "~notes.tmp"})
+        writeFile(day + name, "cut short");
+    setWritten(day + "~101010_2.tmp", 0); // in 2024
+    setWritten(day + "~notes.tmp", 0);
     for (const char *text : {"second", "third"}) // in the same second
         ASSERT_TRUE(createNoteFile(temp.path.c_str(), kTime, text, &result));
     EXPECT_EQ(result.path, day + "090502_3.txt");
     EXPECT_EQ(readFile(day + "090502.txt") + readFile(day + "090502_2.txt") +
                   readFile(day + "090502_3.txt") + readFile(day + "~090502.tmp"),
               "firstsecondthirdcut short");
-    EXPECT_EQ(listTree(day).size(), 4u) << "a temporary file of its own left";
+    EXPECT_EQ(listTree(day), (std::vector<std::string>{"090502.txt", "090502_2.txt", "090502_3.txt",
+                                                       "~090502.tmp", "~notes.tmp"}));
 }
 
 TEST(NoteStore, AFullDiskLeavesNoCutNote) {
@@ -272,63 +439,83 @@ TEST(NoteStore, AFullDiskLeavesNoCutNote) {
     EXPECT_EQ(listTree("Q:\\notes"), (std::vector<std::string>{"2024-05\\", "2024-05\\07\\"}));
 }
 
-// The last write of a draft: 7 May 2024, 09:05:second, local time.
-static void setWritten(const std::string &path, WORD second) {
-    const SYSTEMTIME local{2024, 5, 2, 7, 9, 5, second, 0};
-    FILETIME localTime{}, written{};
-    SystemTimeToFileTime(&local, &localTime);
-    LocalFileTimeToFileTime(&localTime, &written);
-    HANDLE file =
-        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    SetFileTime(file, nullptr, nullptr, &written);
-    CloseHandle(file);
+// A record beside a draft, as one that ended at that point left it.
+static void writeRecord(const std::string &path, DraftRecord::Kind kind, const std::string &text,
+                        int second = 0, const std::string &temporary = "") {
+    DraftRecord record{kind, text.size(), textHash(text.data(), text.size()), kTime, ""};
+    record.time.second = second;
+    temporary.copy(record.temporary, sizeof record.temporary - 1);
+    char bytes[kDraftRecordSize];
+    ASSERT_TRUE(formatDraftRecord(record, bytes));
+    writeFile(path, bytes);
 }
 
-static void tell(const DraftOutcome &outcome, void *told) {
-    static_cast<std::vector<std::string> *>(told)->push_back(
-        outcome.saved
-            ? "saved " + std::string(outcome.result.path)
-            : "kept " + std::string(outcome.draft) + " " + std::to_string(outcome.result.error));
-}
-
-TEST(NoteStore, EveryDraftBecomesANoteOldestFirstAndOneThatStaysIsNeverSavedTwice) {
+// Every draft an earlier run left becomes one note, oldest first, from Jotwell's local folder
+// and the places earlier versions used; one whose record says it was saved or erased none; one
+// that cannot be read, or is a link, or holds a NUL, or whose note cannot be saved, stays.
+TEST(NoteStore, EveryDraftBecomesOneNote) {
     ProgramFolderDrafts beside;
     TempFolder notes;
-    const AppSettings settings = settingsFor(notes.path);
-    const std::string draft = notes / "~jotwell-draft", day = notes / "2024-05\\07\\";
+    const std::string local = localDrafts(), draft = local + "\\~jotwell-draft",
+                      day = notes / "2024-05\\07\\";
+    SHCreateDirectoryExA(nullptr, day.c_str(), nullptr);
     struct File {
         std::string path;
-        const char *text;
+        std::string text;
         WORD second; // of its last write
     };
     const File files[] = {{draft + ".txt", "second", 3},
-                          {beside.start + "_3.txt", "first", 2},
-                          {draft + "_2.tmp", "half written", 1},
+                          {beside.start + "_3.txt", "first", 2}, // an earlier version's place
+                          {notes / "~jotwell-draft_2.tmp", "half written", 1},
                           {draft + "_4.txt", "held", 4},
-                          {draft + "_5.txt", "locked", 5}};
+                          {draft + "_5.txt", "locked", 5},
+                          {draft + "_6.txt", "erased", 6},
+                          {draft + "_7.txt", "saved", 7},
+                          {day + "090507.txt", "saved!", 7},
+                          {draft + "_8.txt", std::string("a\0b", 3), 8},
+                          {day + "~090510.tmp", "unnamed", 10}};
     for (const File &file : files) {
         writeFile(file.path, file.text);
         setWritten(file.path, file.second);
     }
-    auto held = holdFor(draft + "_4.txt", 1000); // readable, but it cannot be removed
-    HANDLE locked = CreateFileA((draft + "_5.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                0, nullptr); // not even readable
+    writeRecord(draft + "_6.rec", DraftRecord::kErased, "erased");
+    writeRecord(draft + "_7.rec", DraftRecord::kSaved, "saved!", 7, day + "~090507.tmp");
+    writeRecord(draft + "_10.rec", DraftRecord::kSaved, "unnamed", 10, day + "~090510.tmp");
+    ASSERT_TRUE(CreateHardLinkA((draft + "_9.txt").c_str(), (day + "090507.txt").c_str(), nullptr));
+    HANDLE held = CreateFileA((draft + "_4.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr); // readable, but it cannot be removed
+    HANDLE locked = CreateFileA((draft + "_5.txt").c_str(), GENERIC_READ, FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr); // removable, not readable
     std::vector<std::string> told;
-    recoverDrafts(settings, tell, &told);
-    const std::string sharing = " " + std::to_string(ERROR_SHARING_VIOLATION);
-    EXPECT_EQ(told, (std::vector<std::string>{"saved " + day + "090502.txt",
-                                              "saved " + day + "090503.txt",
-                                              "kept " + draft + "_4.txt" + sharing,
-                                              "kept " + draft + "_5.txt" + sharing}));
-    EXPECT_EQ(readFile(day + "090502.txt") + readFile(day + "090503.txt"), "firstsecond");
-    EXPECT_EQ(listTree(notes.path).size(), 6u) << "the month, the day, two notes, two drafts";
-    held.get();
+    recoverDrafts(settingsFor(notes.path), tell, &told);
+    const auto kept = [&](int sequence, DWORD error) {
+        return "kept " + draft + "_" + std::to_string(sequence) + ".txt " + std::to_string(error);
+    };
+    EXPECT_EQ(told, (std::vector<std::string>{
+                        "saved " + day + "090510.txt", "saved " + day + "090502.txt",
+                        "saved " + day + "090503.txt", "saved " + day + "090504.txt",
+                        kept(5, ERROR_SHARING_VIOLATION), kept(9, kErrorDraftIsLink),
+                        kept(8, kErrorDraftHasNul)}));
+    CloseHandle(held);
     CloseHandle(locked);
     told.clear();
-    recoverDrafts(settings, tell, &told);
-    EXPECT_EQ(told, (std::vector<std::string>{"saved " + day + "090504.txt",
-                                              "saved " + day + "090505.txt"}));
-    EXPECT_EQ(listTree(day).size(), 4u) << "each draft one note";
+    recoverDrafts(settingsFor(notes.path), tell, &told); // the held one is not saved again
+    EXPECT_EQ(told, (std::vector<std::string>{"saved " + day + "090505.txt",
+                                              kept(9, kErrorDraftIsLink),
+                                              kept(8, kErrorDraftHasNul)}));
+    std::string texts;
+    for (const char *name : {"090502", "090503", "090504", "090505", "090507", "090510"})
+        texts += readFile(day + name + ".txt") + ",";
+    EXPECT_EQ(texts, "first,second,held,locked,saved!,unnamed,");
+    EXPECT_EQ(listTree(local), (std::vector<std::string>{"~jotwell-draft_8.txt", "~jotwell-draft_9.txt"}));
+    EXPECT_EQ(listTree(day).size(), 6u) << "each text one note";
+    // A note that cannot be saved (a file where its root should be): the draft stays.
+    writeFile(draft + "_11.txt", "kept");
+    told.clear();
+    recoverDrafts(settingsFor(day + "090502.txt"), tell, &told);
+    EXPECT_EQ(told.back(), kept(11, ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(readFile(draft + "_11.txt"), "kept");
+    localDrafts();
 }
 
 // A failed write, told by the settings dialog, is an end-to-end test's.
@@ -358,7 +545,7 @@ TEST(SettingsFile, EachKeyReadsOnItsOwnAndACutFolderIsNeverWritten) {
         DeleteFileA(ini);
         if (!c.file.empty())
             writeFile(ini, c.file);
-        AppSettings settings{false, 5, "x", !c.cut};
+        AppSettings settings{false, 5, "x", !c.cut, 0};
         LoadSettings(settings);
         EXPECT_EQ(settings.hotkey, c.hotkey) << c.file;
         EXPECT_EQ(settings.imeOnAtStartup, c.ime) << c.file;
@@ -366,7 +553,7 @@ TEST(SettingsFile, EachKeyReadsOnItsOwnAndACutFolderIsNeverWritten) {
         EXPECT_EQ(settings.documentFolderCut, c.cut) << c.file;
     }
     // Saved, a cut folder would replace the user's own with another folder's name.
-    AppSettings cut{true, 0x641, "D:\\cut", true};
+    AppSettings cut{true, 0x641, "D:\\cut", true, 0};
     DeleteFileA(ini);
     ASSERT_TRUE(SaveSettings(cut));
     EXPECT_EQ(readFile(ini),
@@ -379,6 +566,48 @@ TEST(SettingsFile, EachKeyReadsOnItsOwnAndACutFolderIsNeverWritten) {
     EXPECT_TRUE(RunSettingsDialog(nullptr, &cut));
     ok.get();
     EXPECT_TRUE(cut.documentFolderCut);
+}
+
+// A settings file that is there but was not read (held by another program, or saved as UTF-8,
+// where no Japanese name matches) is never written over. The dialog refuses a folder longer
+// than the record holds, and stays with it.
+TEST(SettingsFile, AFileThatWasNotReadIsNeverWrittenOver) {
+    char ini[kPathBufferSize];
+    ASSERT_TRUE(GetIniPath(ini));
+    const Undo remove{[&] { DeleteFileA(ini); }};
+    const std::tuple<std::string, bool, DWORD, DWORD> files[] = { // text, held; read, save
+        {iniText(kCtrlAltJ), false, 0, 0},
+        {"\xEF\xBB\xBF[quillomat]\r\n", false, kErrorSettingsUtf8, kErrorSettingsUtf8},
+        {"[\xE3\x83\x9B\xE3\x83\x83\xE3\x83\x88\xE3\x82\xAD\xE3\x83\xBC]\r\n", false,
+         kErrorSettingsUtf8, kErrorSettingsUtf8}, // [ホットキー]
+        {iniText(kCtrlAltJ), true, ERROR_SHARING_VIOLATION, kErrorSettingsUnreadable}};
+    for (const auto &[text, held, read, saved] : files) {
+        writeFile(ini, text);
+        HANDLE holder = held ? CreateFileA(ini, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                             : INVALID_HANDLE_VALUE;
+        AppSettings settings{};
+        LoadSettings(settings);
+        EXPECT_EQ(settings.fileError, read) << text;
+        CloseHandle(holder);
+        EXPECT_EQ(SaveSettings(settings) ? 0 : GetLastError(), saved) << text;
+        if (saved != 0) {
+            EXPECT_EQ(readFile(ini), text) << "written over";
+        }
+    }
+    AppSettings settings = settingsFor("D:\\notes");
+    auto driver = std::async(std::launch::async, [] {
+        HWND dialog = findWindow(GetCurrentProcessId(), "#32770", IsWindowVisible, 5000);
+        SetDlgItemTextA(dialog, IDC_FOLDER, std::string(260, 'a').c_str());
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        const std::string told = answerBox(GetCurrentProcessId());
+        const bool stayed = IsWindowVisible(dialog);
+        SetDlgItemTextA(dialog, IDC_FOLDER, std::string(259, 'a').c_str());
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        return told.substr(0, told.find("。")) + (stayed ? " (stayed)" : " (gone)");
+    });
+    EXPECT_TRUE(RunSettingsDialog(nullptr, &settings));
+    EXPECT_EQ(driver.get(), "文書保存フォルダのパスが長すぎます (stayed)");
+    EXPECT_EQ(settings.documentFolder, std::string(259, 'a'));
 }
 
 static int pixelsOf(HWND window, COLORREF colour) {
@@ -519,15 +748,23 @@ static void dispatchQueued() {
 }
 
 // The main window, its icon in a stand-in notification area, its notes below a fresh folder.
+// Its start-up work (nothing to tell: no drafts, no hotkey) is done at once unless the test
+// does it.
 struct Main {
     FakeTray tray;
     TempFolder notes;
     AppSettings settings;
     HWND window;
-    explicit Main(std::int32_t hotkey = 0) : settings(settingsFor(notes.path, hotkey)) {
+    explicit Main(std::int32_t hotkey = 0, bool started = true)
+        : settings(settingsFor(notes.path, hotkey)) {
+        localDrafts();
+        ProgramFolderDrafts::clear();
+        notePopupJustClosedByDeactivation(); // an earlier test's editor answers for no click
         registerAppWindowClass(GetModuleHandleA(nullptr), "quillomat", MainWindowProc);
         window = CreateWindowExA(0, "quillomat", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), &settings);
+        if (started)
+            dispatchQueued();
     }
     ~Main() {
         DestroyWindow(window);
@@ -536,21 +773,27 @@ struct Main {
     }
 };
 
-TEST(MainWindow, StartUpWorkRunsOnceTheTaskbarsRestartIsAnsweredAndQuitTakesTheIcon) {
-    Main m('A'); // a plain letter for a hotkey: it would take typing everywhere
-    const auto boxWhile = [&](UINT message) { // the box shown while the queue is dispatched
+// The start-up work runs once the loop runs, once per run; the taskbar's restart is answered at
+// once; quitting takes the icon away.
+TEST(MainWindow, StartUpWorkRunsOnce) {
+    Main m('A', false); // a plain letter for a hotkey: it would take typing everywhere
+    m.settings.fileError = kErrorSettingsUtf8;
+    const auto boxesWhile = [&](UINT message) { // the boxes shown while the queue is dispatched
         std::atomic<bool> done{false};
-        auto box =
-            std::async(std::launch::async, answerBox, GetCurrentProcessId(), IDOK, 5000, &done);
+        auto boxes = std::async(std::launch::async, [&] {
+            std::string texts;
+            for (std::string text; !(text = answerBox(GetCurrentProcessId(), IDOK, 5000, &done)).empty();)
+                texts += text.substr(0, text.find("\r\n")) + "|";
+            return texts;
+        });
         PostMessageA(m.window, message, 1, 0);
         dispatchQueued();
         done = true;
-        return box.get();
+        return boxes.get();
     };
-    EXPECT_EQ(boxWhile(WM_NULL).rfind("ホットキー「A」を登録できませんでした。\r\n文字の入力", 0),
-              0u)
-        << "the start-up work, once the loop runs";
-    EXPECT_EQ(boxWhile(WM_STARTED), "") << "run again when another program asked";
+    EXPECT_EQ(boxesWhile(WM_NULL),
+              "設定ファイルを読み込めませんでした。|ホットキー「A」を登録できませんでした。|");
+    EXPECT_EQ(boxesWhile(WM_STARTED), "") << "run again when another program asked";
     SendMessageA(m.window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_EQ(m.tray.adds, 2) << "added again at once";
     SendMessageA(m.window, WM_COMMAND, IDM_QUIT, 0);
@@ -579,8 +822,7 @@ TEST(MainWindow, TheTrayClickThatClosedTheEditorOpensNoOtherButALaterClickDoes) 
 // explicit try told; a session's end puts a change just made in the draft first.
 TEST(MainWindow, AFailedSaveKeepsTheTextThroughEveryEndUntilTheFolderIsFixed) {
     Main m;
-    ProgramFolderDrafts beside; // the draft's place while the notes' folder is a file
-    const std::string blocked = m.notes / "blocked",
+    const std::string draft = localDrafts() + "\\~jotwell-draft.txt", blocked = m.notes / "blocked",
                       told = "メモを保存できませんでした。\r\n\r\n" + blocked + "\r\n";
     writeFile(blocked, "a file where the folder should be");
     blocked.copy(m.settings.documentFolder, sizeof m.settings.documentFolder - 1);
@@ -593,17 +835,22 @@ TEST(MainWindow, AFailedSaveKeepsTheTextThroughEveryEndUntilTheFolderIsFixed) {
     const auto end = [&](HWND window, UINT message, WPARAM wParam, LRESULT result) {
         SetWindowTextA(edit, (text += "!").c_str());
         std::atomic<bool> done{false};
-        auto box =
-            std::async(std::launch::async, answerBox, GetCurrentProcessId(), IDOK, 5000, &done);
+        std::string drafted; // while the box says so
+        auto box = std::async(std::launch::async, [&] {
+            return answerBox(GetCurrentProcessId(), IDOK, 5000, &done,
+                             [&] { drafted = readFile(draft); });
+        });
         EXPECT_EQ(SendMessageA(window, message, wParam, 0), result) << message;
         done = true;
         EXPECT_EQ(windowText(edit), text) << message;
-        return box.get().substr(0, told.size());
+        const std::string shown = box.get().substr(0, told.size());
+        if (message == WM_QUERYENDSESSION || (message == WM_ENDSESSION && wParam)) {
+            EXPECT_EQ(drafted, text) << message << ": on disk before the failure is told";
+        }
+        return shown;
     };
     EXPECT_EQ(end(m.window, WM_QUERYENDSESSION, 0, FALSE), told);
-    EXPECT_EQ(readFile(beside.start + ".txt"), text) << "in the draft before the save";
     EXPECT_EQ(end(m.window, WM_ENDSESSION, TRUE, 0), told);
-    EXPECT_EQ(readFile(beside.start + ".txt"), text) << "in the draft before the save";
     EXPECT_EQ(end(m.window, WM_ENDSESSION, FALSE, 0), "") << "a log-off called off: no end";
     EXPECT_EQ(end(editor, WM_COMMAND, IDM_CANCEL, 0), told) << "Esc, the hotkey, a tray click";
     EXPECT_EQ(end(m.window, WM_COMMAND, IDM_QUIT, 0), told);
@@ -614,7 +861,6 @@ TEST(MainWindow, AFailedSaveKeepsTheTextThroughEveryEndUntilTheFolderIsFixed) {
     EXPECT_FALSE(IsWindow(editor)) << "closed and saved";
     const std::vector<std::string> tree = listTree(blocked);
     ASSERT_EQ(tree.size(), 3u);
-    EXPECT_EQ(readFile(blocked + "\\" + tree[2]) + readFile(beside.start + ".txt"),
-              text + "<missing>")
+    EXPECT_EQ(readFile(blocked + "\\" + tree[2]) + readFile(draft), text + "<missing>")
         << "the draft went with the save";
 }
