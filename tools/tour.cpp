@@ -1,6 +1,11 @@
 // The run command's tour where there is no display to look at: starts jotwell.exe,
 // shows that it answers (tray menu opened and closed, the editor popped, a note typed
 // and saved), prints the note, leaves screenshots beside itself and quits Jotwell.
+//
+//   tour JOTWELL_EXE            the tour
+//   tour --start JOTWELL_EXE    only its start and its end: Jotwell comes up with its
+//                               hidden main window and quits with exit code 0 (the
+//                               release package's check)
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -89,32 +94,50 @@ bool saveScreenshot(const std::string &name) {
     return saved;
 }
 
-} // namespace
-
-int main(int argc, char **argv) {
-    CreateDirectoryA((ownFolder() + "\\screenshots").c_str(), nullptr);
-    if (argc < 2)
-        return fail("usage: tour JOTWELL_EXE");
-    const std::string exe = argv[1];
-    const std::string folder = exe.substr(0, exe.find_last_of('\\'));
-
+// Starts the program in its own folder and waits until its hidden main window exists and
+// it waits for input.
+bool start(const std::string &exe, PROCESS_INFORMATION *info, HWND *main) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
     std::string commandLine = "\"" + exe + "\"";
+    const std::string folder = exe.substr(0, exe.find_last_of('\\'));
     if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &info))
-        return fail("jotwell.exe could not be started");
-    CloseHandle(info.hThread);
-    HWND main = nullptr;
-    waitUntil([&] { return (main = findWindow(info.dwProcessId, "quillomat")) != nullptr; }, 15000);
-    if (!main)
-        return fail("jotwell.exe did not come up");
-    WaitForInputIdle(info.hProcess, 15000);
-    // The main window outlives its creation only when the notification area
-    // took the icon.
+                        folder.c_str(), &startup, info)) {
+        fail("jotwell.exe could not be started");
+        return false;
+    }
+    CloseHandle(info->hThread);
+    waitUntil([&] { return (*main = findWindow(info->dwProcessId, "quillomat")) != nullptr; },
+              15000);
+    if (!*main || WaitForInputIdle(info->hProcess, 15000) != 0) {
+        fail("jotwell.exe did not come up");
+        return false;
+    }
+    // The main window outlives its creation only when the notification area took the icon.
     std::printf("run: jotwell.exe is running (process %lu); its tray icon was accepted\n",
-                info.dwProcessId);
+                info->dwProcessId);
+    return true;
+}
+
+// Its Quit command; 0 when it ended with exit code 0.
+int quit(const PROCESS_INFORMATION &info, HWND main) {
+    PostMessageA(main, WM_COMMAND, IDM_QUIT, 0);
+    DWORD code = 1;
+    if (WaitForSingleObject(info.hProcess, 10000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hProcess);
+    std::printf("run: jotwell.exe quit with exit code %lu\n", code);
+    std::fflush(stdout);
+    return code == 0 ? 0 : 1;
+}
+
+int tour(const std::string &exe) {
+    CreateDirectoryA((ownFolder() + "\\screenshots").c_str(), nullptr);
+    const std::string folder = exe.substr(0, exe.find_last_of('\\'));
+    PROCESS_INFORMATION info{};
+    HWND main = nullptr;
+    if (!start(exe, &info, &main))
+        return 1;
 
     const int trayX = 1014, trayY = 758; // the first icon of the Wine taskbar
     mouseMove(trayX, trayY);
@@ -157,12 +180,19 @@ int main(int argc, char **argv) {
     std::printf("\n");
     std::printf("run: text (Shift-JIS shown as UTF-8):\n%s\n", toUtf8(bytes).c_str());
 
-    PostMessageA(main, WM_COMMAND, IDM_QUIT, 0);
-    DWORD code = 1;
-    if (WaitForSingleObject(info.hProcess, 10000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(info.hProcess, &code);
-    CloseHandle(info.hProcess);
-    std::printf("run: jotwell.exe quit with exit code %lu\n", code);
-    std::fflush(stdout);
-    return code == 0 ? 0 : 1;
+    return quit(info, main);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (argc == 3 && mode == "--start") {
+        PROCESS_INFORMATION info{};
+        HWND main = nullptr;
+        return start(argv[2], &info, &main) ? quit(info, main) : 1;
+    }
+    if (argc == 2 && mode[0] != '-')
+        return tour(mode);
+    return fail("usage: tour JOTWELL_EXE | tour --start JOTWELL_EXE");
 }
