@@ -6,7 +6,15 @@
 //   tour --start JOTWELL_EXE    only its start and its end: Jotwell comes up with its
 //                               hidden main window and quits with exit code 0 (the
 //                               release package's check)
+//   tour --shots SCENE FOLDER   the README's pictures of one Wine session, as BMP files in
+//                               FOLDER, of the jotwell.exe beside the tour
+//                               (scripts/screenshots): "desktop" the tray menu, the editor,
+//                               the settings dialog and the About box; "dpi" the editor on a
+//                               screen of 144 dots per inch; "monitors" the editor on the
+//                               left of two monitors
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,10 +61,11 @@ std::string newestNote(const std::string &folder) {
     return newest.empty() ? "" : dayFolder + "\\" + newest;
 }
 
-// Saves the whole screen as screenshots\\NAME.bmp beside this program (the run command
-// turns it into PNG).
-bool saveScreenshot(const std::string &name) {
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+// Saves that part of the screen as a BMP file; draw, when given, paints over it first, in
+// screen coordinates.
+bool saveScreen(const std::string &path, const RECT &area,
+                const std::function<void(HDC)> &draw = {}) {
+    const int w = area.right - area.left, h = area.bottom - area.top;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info{};
@@ -71,7 +80,11 @@ bool saveScreenshot(const std::string &name) {
     bool saved = false;
     if (bitmap) {
         HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+        BitBlt(memory, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
+        if (draw) {
+            SetWindowOrgEx(memory, area.left, area.top, nullptr);
+            draw(memory);
+        }
         SelectObject(memory, old);
         GdiFlush();
         const DWORD stride = ((w * 3) + 3) & ~3u;
@@ -80,7 +93,6 @@ bool saveScreenshot(const std::string &name) {
         file.bfType = 0x4D42;
         file.bfOffBits = sizeof file + sizeof info.bmiHeader;
         file.bfSize = file.bfOffBits + imageSize;
-        const std::string path = ownFolder() + "\\screenshots\\" + name + ".bmp";
         if (FILE *f = std::fopen(path.c_str(), "wb")) {
             saved = std::fwrite(&file, sizeof file, 1, f) == 1 &&
                     std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, f) == 1 &&
@@ -92,6 +104,13 @@ bool saveScreenshot(const std::string &name) {
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return saved;
+}
+
+// The whole screen as screenshots\\NAME.bmp beside this program (the run command turns it
+// into PNG).
+bool saveScreenshot(const std::string &name) {
+    return saveScreen(ownFolder() + "\\screenshots\\" + name + ".bmp",
+                      {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
 }
 
 // Starts the program in its own folder and waits until its hidden main window exists and
@@ -183,6 +202,124 @@ int tour(const std::string &exe) {
     return quit(info, main);
 }
 
+// A window of Jotwell's as the user sees it, once the input has settled and it has painted.
+bool shoot(HWND window, const std::string &path) {
+    RECT area{};
+    settle();
+    Sleep(300);
+    return window && GetWindowRect(window, &area) && saveScreen(path, area);
+}
+
+// Each monitor framed and named at its bottom left, for the picture of the virtual screen.
+void frameMonitors(HDC dc) {
+    std::vector<std::pair<RECT, bool>> monitors;
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR monitor, HDC, LPRECT, LPARAM list) {
+            MONITORINFO info{};
+            info.cbSize = sizeof info;
+            GetMonitorInfoA(monitor, &info);
+            reinterpret_cast<std::vector<std::pair<RECT, bool>> *>(list)->emplace_back(
+                info.rcMonitor, (info.dwFlags & MONITORINFOF_PRIMARY) != 0);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&monitors));
+    HFONT font = CreateFontA(-24, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
+                             ANTIALIASED_QUALITY, 0, "IPAGothic");
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    HBRUSH frame = CreateSolidBrush(RGB(160, 160, 160));
+    SetTextColor(dc, RGB(220, 220, 220));
+    SetBkMode(dc, TRANSPARENT);
+    for (const auto &[r, primary] : monitors) {
+        FrameRect(dc, &r, frame);
+        char label[96];
+        std::snprintf(label, sizeof label, "%s monitor (%ld,%ld)-(%ld,%ld)",
+                      primary      ? "primary"
+                      : r.left < 0 ? "left"
+                                   : "second",
+                      r.left, r.top, r.right, r.bottom);
+        TextOutA(dc, r.left + 20, r.bottom - 40, label, static_cast<int>(std::strlen(label)));
+    }
+    DeleteObject(frame);
+    SelectObject(dc, oldFont);
+    DeleteObject(font);
+}
+
+// The editor opened at the cursor, with the text typed into it; null when it did not open or
+// the text did not arrive. By the hotkey, as a user opens it, where the hotkey reaches
+// Jotwell (on a virtual desktop); else by a tray click.
+HWND editorWith(const Jotwell &app, int x, int y, const std::vector<std::wstring> &lines,
+                const std::string &shown, bool byHotkey) {
+    mouseMove(x, y);
+    if (byHotkey)
+        app.hotkey();
+    else
+        app.tray(WM_LBUTTONUP);
+    HWND editor = nullptr;
+    if (!waitUntil([&] { return (editor = app.editor()) != nullptr; }, 10000))
+        return nullptr;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            pressKeys({VK_RETURN});
+        typeText(lines[i]);
+    }
+    return waitUntil([&] { return windowText(GetDlgItem(editor, IDC_NOTE_EDIT)) == shown; }, 10000)
+               ? editor
+               : nullptr;
+}
+
+// The dialog a tray menu command opens, shot with the cursor away from it (a cursor on the
+// About box's link would show it hot), then cancelled.
+bool shootDialog(const Jotwell &app, char mnemonic, const char *caption, const std::string &path) {
+    mouseMove(1014, 758);
+    HWND dialog = app.command(mnemonic) ? findDialog(app.pid, caption) : nullptr;
+    mouseMove(5, 5);
+    const bool shot = shoot(dialog, path);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    return waitUntil([&] { return !IsWindow(dialog); }) && shot;
+}
+
+int screenshots(const std::string &scene, const std::string &folder) {
+    Jotwell app(iniText(kCtrlAltJ, "C:\\メモ"));
+    if (!app.start())
+        return fail("jotwell.exe did not start");
+    const bool left = scene == "monitors";
+    const std::vector<std::wstring> lines =
+        left ? std::vector<std::wstring>{L"左のモニターで書いたメモ"}
+             : std::vector<std::wstring>{L"明日の会議は10時から", L"資料を3部印刷しておく"};
+    const std::string shown =
+        left ? "左のモニターで書いたメモ" : "明日の会議は10時から\r\n資料を3部印刷しておく";
+    if (scene == "desktop") {
+        mouseMove(1014, 758); // the first icon of the Wine taskbar
+        HWND menu = app.menu();
+        if (!shoot(menu, folder + "\\tray-menu.bmp"))
+            return fail("the tray menu did not open");
+        mouseClick(300, 300);
+        waitUntil([&] { return !IsWindowVisible(menu); });
+    }
+    // On the left monitor in its upper half, else in the middle of the screen.
+    HWND editor = editorWith(app, left ? -400 : 512, left ? 200 : 300, lines, shown, !left);
+    if (!editor)
+        return fail("the editor did not open with the text typed");
+    const bool shot =
+        left ? saveScreen(
+                   folder + "\\monitors.bmp",
+                   {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                    GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                    GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)},
+                   frameMonitors)
+             : shoot(editor, folder + (scene == "dpi" ? "\\editor-150.bmp" : "\\editor.bmp"));
+    if (!shot)
+        return fail("the editor's picture could not be saved");
+    pressKeys({VK_ESCAPE});
+    waitUntil([&] { return !app.editor(); });
+    if (scene == "desktop" && !(shootDialog(app, 'S', "設定", folder + "\\settings.bmp") &&
+                                shootDialog(app, 'A', "Jotwell について", folder + "\\about.bmp")))
+        return fail("a dialog of the tray menu did not open or close");
+    std::printf("run: the pictures of \"%s\" are in %s\n", scene.c_str(), folder.c_str());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -192,7 +329,9 @@ int main(int argc, char **argv) {
         HWND main = nullptr;
         return start(argv[2], &info, &main) ? quit(info, main) : 1;
     }
+    if (argc == 4 && mode == "--shots")
+        return screenshots(argv[2], argv[3]);
     if (argc == 2 && mode[0] != '-')
         return tour(mode);
-    return fail("usage: tour JOTWELL_EXE | tour --start JOTWELL_EXE");
+    return fail("usage: tour JOTWELL_EXE | tour --start JOTWELL_EXE | tour --shots SCENE FOLDER");
 }
