@@ -10,16 +10,14 @@ build=$1 name=$2 objdump=$3
 shift 3
 fail() { echo "FAIL ($name): $1"; exit 1; }
 cd "$build" && cpack -G ZIP --config CPackConfig.cmake >package.log 2>&1 || fail "cpack: $(cat package.log)"
-rm -rf package-check && mkdir package-check && cd package-check || exit 1
-cmake -E tar xf "../$name.zip" || fail "$name.zip does not unpack"
+rm -rf package-check && mkdir package-check && cd package-check && cmake -E tar xf "../$name.zip" ||
+    fail "$name.zip does not unpack"
 files=$(find . -mindepth 1 | sort | tr '\n' ' ')
 [ "$files" = "./$name ./$name/LICENSE.txt ./$name/README.txt ./$name/jotwell.exe " ] || fail "holds $files"
 cmp -s "$name/jotwell.exe" ../bin/jotwell.exe || fail "jotwell.exe is not the one built"
-[ "$(head -c 3 "$name/README.txt")" = $'\xef\xbb\xbf' ] || fail "README.txt has no byte-order mark"
-iconv -f UTF-8 -t UTF-8 "$name/README.txt" >/dev/null || fail "README.txt is not UTF-8"
-for text in README.txt LICENSE.txt; do
-    ! grep -q $'[^\r]$\|^$' "$name/$text" || fail "$text has a line without CRLF"
-done
+[ "$(head -c 3 "$name/README.txt")" = $'\xef\xbb\xbf' ] && iconv -f UTF-8 -t UTF-8 "$name/README.txt" >/dev/null ||
+    fail "README.txt is not UTF-8 with a byte-order mark"
+lf=$(grep -l $'[^\r]$\|^$' "$name/README.txt" "$name/LICENSE.txt") && fail "$(echo $lf): a line without CRLF"
 if [ $# -gt 0 ]; then
     exe="Z:$(pwd | tr / '\\')\\$name\\jotwell.exe"
     "$@" "$exe" || fail "$exe did not start and quit with exit code 0"
