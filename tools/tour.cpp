@@ -202,12 +202,21 @@ int tour(const std::string &exe) {
     return quit(info, main);
 }
 
-// A window of Jotwell's as the user sees it, once the input has settled and it has painted.
-bool shoot(HWND window, const std::string &path) {
-    RECT area{};
+void frameMonitors(HDC dc);
+
+// A window of Jotwell's as the user sees it, once the input has settled, painted afresh (in
+// a new prefix the text may arrive while the fonts are still being loaded): the window alone,
+// or the whole virtual screen with its monitors framed.
+bool shoot(HWND window, const std::string &path, bool wholeScreen = false) {
     settle();
-    Sleep(300);
-    return window && GetWindowRect(window, &area) && saveScreen(path, area);
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(300); // for the X server to show it
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    RECT area{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+              top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    return window && (wholeScreen || GetWindowRect(window, &area)) &&
+           saveScreen(path, area, wholeScreen ? frameMonitors : std::function<void(HDC)>{});
 }
 
 // Each monitor framed and named at its bottom left, for the picture of the virtual screen.
@@ -301,14 +310,8 @@ int screenshots(const std::string &scene, const std::string &folder) {
     HWND editor = editorWith(app, left ? -400 : 512, left ? 200 : 300, lines, shown, !left);
     if (!editor)
         return fail("the editor did not open with the text typed");
-    const bool shot =
-        left ? saveScreen(
-                   folder + "\\monitors.bmp",
-                   {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
-                    GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                    GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)},
-                   frameMonitors)
-             : shoot(editor, folder + (scene == "dpi" ? "\\editor-150.bmp" : "\\editor.bmp"));
+    const std::string name = left ? "monitors" : scene == "dpi" ? "editor-150" : "editor";
+    const bool shot = shoot(editor, folder + "\\" + name + ".bmp", left);
     if (!shot)
         return fail("the editor's picture could not be saved");
     pressKeys({VK_ESCAPE});
