@@ -66,7 +66,8 @@ void saveNote(HWND edit) {
 }
 
 // As Jotwell's icon: the first layout of the record, the program's icon at the small size.
-void addTrayIcon(HWND window) {
+// True once the notification area has taken it.
+bool addTrayIcon(HWND window) {
     trayIcon.cbSize = NOTIFYICONDATAA_V1_SIZE;
     trayIcon.hWnd = window;
     trayIcon.uID = 1;
@@ -75,7 +76,7 @@ void addTrayIcon(HWND window) {
     trayIcon.hIcon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1),
                                                    IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                    GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-    Shell_NotifyIconA(NIM_ADD, &trayIcon);
+    return Shell_NotifyIconA(NIM_ADD, &trayIcon) != 0;
 }
 
 void openPane() {
@@ -138,7 +139,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         SetTimer(window, 1, 1000, emptyTimer);
     } else {
         window = mainWindow("JotwellFloorStart", mainProc);
-        addTrayIcon(window);
+        if (!addTrayIcon(window))
+            return 1; // the measurement must not count a start without the icon
         imports[0] = reinterpret_cast<const void *>(&ImmGetContext);
         imports[1] = reinterpret_cast<const void *>(&GetFileVersionInfoSizeA);
     }

@@ -12,6 +12,16 @@ namespace bench {
 
 namespace {
 
+// The process waits for input in its message loop. Wine's WaitForInputIdle also returns for
+// a process that has ended (one whose tray icon was refused ends before its loop), so it
+// must still be running.
+double inputIdle(HANDLE process) {
+    if (WaitForInputIdle(process, static_cast<DWORD>(kTimeoutMs)) != 0)
+        return -1;
+    const double idle = nowMs();
+    return WaitForSingleObject(process, 0) == WAIT_TIMEOUT ? idle : -1;
+}
+
 HWND notepadWithFocus(DWORD thread) {
     return activeWithFocus(thread, [](HWND active, HWND focus) {
         return GetParent(focus) == active && lstrcmpiA(className(focus).c_str(), "Edit") == 0;
@@ -39,7 +49,7 @@ bool startOnce(const Jotwell &app, double *ms) {
     double ready = pollUntil(
         [&] { return (mainWindow = findWindow(info.dwProcessId, "quillomat")) != nullptr; });
     if (ready >= 0)
-        ready = WaitForInputIdle(info.hProcess, static_cast<DWORD>(kTimeoutMs)) == 0 ? nowMs() : -1;
+        ready = inputIdle(info.hProcess);
     if (mainWindow)
         PostMessageA(mainWindow, WM_COMMAND, IDM_QUIT, 0);
     if (WaitForSingleObject(info.hProcess, 10000) != WAIT_OBJECT_0) {
@@ -96,7 +106,7 @@ bool floorStartOnce(double *ms) {
     double ready =
         pollUntil([&] { return (window = findWindow(pid, "JotwellFloorStart")) != nullptr; });
     if (ready >= 0)
-        ready = WaitForInputIdle(process, static_cast<DWORD>(kTimeoutMs)) == 0 ? nowMs() : -1;
+        ready = inputIdle(process);
     endFloor(process, window);
     if (ready < 0)
         return failed("floor.exe did not come up");
