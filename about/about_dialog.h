@@ -3,8 +3,10 @@
 
 #include <windows.h>
 
-// The support site the About box links to: the one place it is written.
-constexpr char kSupportAddress[] = "https://jotwell.example.org/support";
+#include "support_url.h"
+
+// The support site the About box links to, as the build was configured (JOTWELL_SUPPORT_URL).
+constexpr char kSupportAddress[] = JOTWELL_SUPPORT_URL;
 
 struct AboutInfo {
     const char *address; // the support-site address shown as the link

@@ -150,7 +150,7 @@ bool startWithNotes(Jotwell &app, const std::string &notesFolder) {
     return app.start() || failed("jotwell.exe did not start");
 }
 
-HANDLE startFloor(const char *mode, DWORD *pid) {
+HANDLE startFloor(const std::string &mode, DWORD *pid) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -164,8 +164,11 @@ HANDLE startFloor(const char *mode, DWORD *pid) {
     return info.hProcess;
 }
 
-void endFloor(HANDLE process) {
-    TerminateProcess(process, 0);
+void endFloor(HANDLE process, HWND window) {
+    if (window)
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    if (!window || WaitForSingleObject(process, 10000) != WAIT_OBJECT_0)
+        TerminateProcess(process, 0);
     WaitForSingleObject(process, 10000);
     CloseHandle(process);
 }

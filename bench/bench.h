@@ -79,13 +79,15 @@ class NoteFinder {
 bool startWithNotes(th::Jotwell &app, const std::string &notesFolder);
 
 // The floor probe (floor.exe beside this program) in one of its modes; null on failure.
-HANDLE startFloor(const char *mode, DWORD *pid = nullptr);
-void endFloor(HANDLE process);
+HANDLE startFloor(const std::string &mode, DWORD *pid = nullptr);
+// Closes the window given (so that the probe cleans up after itself) and waits for the end;
+// ends the probe when it will not.
+void endFloor(HANDLE process, HWND window = nullptr);
 
-// open_save.cpp: the editor opened and a note saved, and the fresh-window floors.
+// open_save.cpp: the editor opened and a note saved, and the fresh-window and save floors.
 struct OpenSave {
     std::vector<double> open, save;
-    std::vector<double> openFloor, closeFloor; // the platform's, at the same moments
+    std::vector<double> openFloor, saveFloor; // the platform's, at the same moments
 };
 // index counts the notes taken in this run of Jotwell, so that each text is new.
 bool measureOpenSave(const th::Jotwell &app, DWORD thread, NoteFinder &notes, int reps, int *index,
