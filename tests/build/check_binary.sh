@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks a built jotwell.exe without running it, so it covers the i686 build too: it is
 # small, imports only DLLs that ship with Windows, runs from swap on removable and network
-# media, and carries the support address the build was configured with. (Its texts are read back by the end-to-end tests from the running
-# win64 build, made from the same sources and flags.)
+# media, and carries the support address the build was configured with. (Its texts are read
+# back by the end-to-end tests from the running win64 build, made from the same sources.)
 #   check_binary.sh OBJDUMP EXE ARCH SUPPORT_URL
 set -u
 objdump=$1 exe=$2 arch=$3 url=$4 failures=0
