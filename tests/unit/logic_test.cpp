@@ -95,8 +95,9 @@ TEST(Placement, CentredOnTheCursorInsideTheWorkArea) {
         {{1000, 400}, 640, 100, screen, {384, 350}},
         {{10, 400}, 640, 100, screen, {0, 350}},
         {{500, 50}, 640, 100, lowered, {180, 40}},
-        {{500, 400}, 1200, 900, screen, {0, 0}},      // too big: left and top win
-        {{-700, 500}, 641, 100, left, {-1020, 450}}}; // a monitor left of the primary
+        {{500, 400}, 1200, 900, screen, {0, 0}},       // too big: left and top win
+        {{-700, 500}, 641, 100, left, {-1020, 450}},   // a monitor left of the primary
+        {{-1270, 500}, 640, 100, left, {-1280, 450}}}; // pushed past its left edge
     for (const auto &[cursor, width, height, area, expected] : cases) {
         const PlacePoint p = placeCentredInArea(cursor, width, height, area);
         EXPECT_TRUE(p.x == expected.x && p.y == expected.y)
@@ -170,14 +171,20 @@ TEST(Hotkey, RegistrationAndName) {
         EXPECT_EQ(hotkeyRegistration(value).modifiers, modifiers) << std::hex << value;
         EXPECT_EQ(hotkeyRegistration(value).virtualKey, key) << std::hex << value;
     }
-    // Without Ctrl or Alt, a key used for typing is refused.
-    const std::tuple<std::uint32_t, bool> typing[] = {
-        {kShift | 'Z', true},   {'0', true},   {0x20, true},         {0x0D, true},
-        {0x09, true},           {0x08, true},  {0x6F, true},         {0xBA, true},
-        {0xDF, true},           {0xE2, true},  {kCtrl | 'A', false}, {kAlt | 0x20, false},
-        {kShift | 0x70, false}, {0x1B, false}, {0, false},           {0xC1, false}};
-    for (const auto &[value, refused] : typing)
-        EXPECT_EQ(hotkeyTakesTypingKey(value), refused) << std::hex << value;
+    // Without Ctrl or Alt, a key used for typing is refused: each edge of the typing keys
+    // from both sides (Backspace, Tab, Enter, Space, digits, letters, the number pad, the
+    // punctuation up to the Japanese @ key 0xC0, from [ to the eighth, the 102nd key).
+    // clang-format off
+    const std::uint32_t refused[] = {0x08, 0x09, 0x0D, 0x20, 0x30, 0x39, 0x41, 0x5A, 0x60, 0x6F, 0xBA,
+                                     0xC0, 0xDB, 0xDF, 0xE2, kShift | 'Z'},
+                        taken[] = {0x07, 0x0A, 0x0C, 0x0E, 0x1F, 0x21, 0x2F, 0x3A, 0x40, 0x5B, 0x5F,
+                                   0x70, 0xB9, 0xC1, 0xDA, 0xE0, 0xE1, 0xE3, 0x1B, 0,
+                                   kCtrl | 'A', kAlt | 0x20, kShift | 0x70};
+    // clang-format on
+    for (const std::uint32_t key : refused)
+        EXPECT_TRUE(hotkeyTakesTypingKey(key)) << "refused: 0x" << std::hex << key;
+    for (const std::uint32_t key : taken)
+        EXPECT_FALSE(hotkeyTakesTypingKey(key)) << "taken: 0x" << std::hex << key;
     std::string longName; // 90 bytes of double-byte characters
     for (int i = 0; i < 45; ++i)
         longName += "変";
