@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -68,7 +69,9 @@ struct TempFolder {
                    (shiftJis ? "jotwell-アプリ-" : "jotwell-") +
                    std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count) +
                    (shiftJis ? "-表" : "");
-        while (!CreateDirectoryA(path.c_str(), nullptr));
+        while (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
+        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) // fails the test at once
+            throw std::runtime_error("a temporary folder cannot be made: " + path);
     }
     TempFolder(const TempFolder &) = delete;
     ~TempFolder() {
