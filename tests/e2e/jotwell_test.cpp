@@ -11,7 +11,6 @@
 #include <set>
 
 #include "res/resource.h"
-#include "support/placement.h"
 #include "tests/harness.h"
 
 using namespace th;
@@ -220,34 +219,29 @@ TEST(CodePage, AnotherCodePageIsToldOnceAndJotwellRunsOn) {
     EXPECT_TRUE(app.hotkey()) << "the start-up work went on after the warning";
 }
 
-// Where a window of this size centred on the point lies inside the work area.
-static RECT centredInside(POINT at, const RECT &window, const RECT &area) {
-    const LONG w = window.right - window.left, h = window.bottom - window.top;
-    const PlacePoint p =
-        placeCentredInArea({at.x, at.y}, w, h, {area.left, area.top, area.right, area.bottom});
-    return {p.x, p.y, p.x + w, p.y + h};
-}
-
 // Run in a session of its own with two monitors: the primary (0,0)-(1024,768) and a smaller
 // one left of it, (-800,0)-(0,600). Wine shows them only without its virtual desktop, and
 // then there is no taskbar of its own to click, nor a foreground that the menu's keys reach:
 // Jotwell is driven by its hotkey and its main window's commands.
 TEST(Monitors, EachWindowOpensAtTheCursorOnTheMonitorUnderIt) {
     ASSERT_EQ(GetSystemMetrics(SM_CMONITORS), 2) << "a session with two monitors";
-    const RECT areas[] = {{-800, 0, 0, 600}, {0, 0, 1024, 768}}; // no taskbar: whole monitors
+    // Per monitor, the cursor at its left, middle and right by its top, middle and bottom (no
+    // taskbar: whole monitors): x, the 640 x 100 editor's left there, y, the editor's top.
+    const int monitors[2][4][3] = {
+        {{-800, -401, -1}, {-800, -721, -640}, {0, 299, 599}, {0, 249, 500}},
+        {{0, 511, 1023}, {0, 191, 384}, {0, 383, 767}, {0, 333, 668}}};
     Jotwell app(iniText(kCtrlAltJ, ""));
     ASSERT_TRUE(app.start());
-    for (const RECT &area : areas)
-        for (int i = 0; i < 9; ++i) { // the centre, each corner and each edge's middle
-            const POINT at{area.left + (area.right - 1 - area.left) * (i % 3) / 2,
-                           area.top + (area.bottom - 1 - area.top) * (i / 3) / 2};
-            mouseMove(at.x, at.y);
-            ASSERT_TRUE(app.hotkey()) << at.x << "," << at.y;
-            RECT editor{};
-            GetWindowRect(app.editor(), &editor);
-            const RECT expected = centredInside(at, {0, 0, 640, 100}, area);
-            EXPECT_TRUE(EqualRect(&editor, &expected))
-                << "cursor " << at.x << "," << at.y << ": " << editor.left << "," << editor.top;
+    for (const auto &m : monitors)
+        for (int i = 0; i < 9; ++i) {
+            const int x = m[0][i % 3], y = m[2][i / 3], left = m[1][i % 3], top = m[3][i / 3];
+            mouseMove(x, y);
+            ASSERT_TRUE(app.hotkey()) << x << "," << y;
+            RECT r{};
+            GetWindowRect(app.editor(), &r);
+            EXPECT_EQ(std::make_tuple(r.left, r.top, r.right, r.bottom),
+                      std::make_tuple(left, top, left + 640, top + 100))
+                << "cursor " << x << "," << y;
             typeText(L"メ");
             ASSERT_TRUE(waitUntil(
                 [&] { return windowText(GetDlgItem(app.editor(), IDC_NOTE_EDIT)) == "メ"; }));
@@ -262,9 +256,10 @@ TEST(Monitors, EachWindowOpensAtTheCursorOnTheMonitorUnderIt) {
         PostMessageA(app.main, WM_COMMAND, command, 0);
         HWND dialog = findDialog(app.pid, caption);
         RECT shown{};
-        GetWindowRect(dialog, &shown);
-        const RECT expected = centredInside({-400, 300}, shown, areas[0]);
-        EXPECT_TRUE(EqualRect(&shown, &expected)) << caption << ": " << shown.left << ",";
+        ASSERT_TRUE(GetWindowRect(dialog, &shown)) << caption;
+        EXPECT_TRUE(shown.left == -400 - (shown.right - shown.left) / 2 &&
+                    shown.top == 300 - (shown.bottom - shown.top) / 2)
+            << caption << " centred on the cursor: " << shown.left << "," << shown.top;
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         EXPECT_TRUE(waitUntil([&] { return !IsWindow(dialog); }));
     }
