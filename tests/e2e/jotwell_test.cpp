@@ -20,17 +20,17 @@ static bool editorInFront(const Jotwell &app) {
     return waitUntil([&] { return app.editor() && GetForegroundWindow() == app.editor(); });
 }
 
-TEST(Jotwell, StartsHiddenAndItsTrayIconAndMenuCarryEachCommand) {
+// Also: its icon is in the notification area; the menu carries each command.
+TEST(Jotwell, StartsWithNoWindowShown) {
     TempFolder other;
     Jotwell app(iniText(kCtrlAltJ, other.path.c_str()));
     ASSERT_TRUE(app.start());
+    EXPECT_EQ(findWindow(app.pid, nullptr, IsWindowVisible), nullptr) << "nothing shown at start";
     mouseClick(1014, 758); // the icon in the taskbar's notification area
     ASSERT_TRUE(editorInFront(app)) << "the icon is in the notification area";
     pressKeys({VK_ESCAPE});
     ASSERT_TRUE(app.command('A'));
-    HWND about = findDialog(app.pid, "Jotwell について");
-    ASSERT_NE(about, nullptr);
-    PostMessageA(about, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(findDialog(app.pid, "Jotwell について", IDCANCEL)) << "About shows its box";
 
     ASSERT_TRUE(app.command('O')) << "Open folder: the shell shows it";
     const std::string name = other.path.substr(other.path.find("jotwell-")); // ends in 表
@@ -44,62 +44,65 @@ TEST(Jotwell, StartsHiddenAndItsTrayIconAndMenuCarryEachCommand) {
     EXPECT_EQ(app.waitForExit(), 0u);
 }
 
-TEST(Jotwell, SettingsShowTheRecordAndAreSavedOnlyWhenAccepted) {
-    TempFolder elsewhere;
-    const std::string program = elsewhere / "program.exe"; // leaves program.ini when it runs
+// Also: the dialog shows the record; whatever the end, the recorded hotkey works again; a
+// taken hotkey and a settings file that cannot be written are told; Open folder starts no
+// program that the folder setting names.
+TEST(Jotwell, SettingsAreSavedOnlyWhenAccepted) {
+    TempFolder elsewhere;                                  // its name holds Japanese
+    const std::string program = elsewhere / "program.exe"; // a folder setting naming a program
     CopyFileA((ownFolder() + "\\probe.exe").c_str(), program.c_str(), FALSE);
     Jotwell app; // no settings file: the defaults
     ASSERT_TRUE(app.start());
-    RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'K'); // another program's
+    ASSERT_TRUE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'K')) << "another program's";
     const Undo release{[] { UnregisterHotKey(nullptr, 1); }};
     const int kCtrlAltK = 0x0600 | 'K';
-    struct End {
-        const char *how;
-        UINT message; // the dialog's own button, or WM_CLOSE and the "save?" box's answer
-        int button;
-        int hotkey; // entered before it ends
-        bool saved;
-    };
-    const End ends[] = {
+    const std::string takenK = "ホットキー「Ctrl + Alt + K」を登録できませんでした。\r\n"
+                               "ほかのプログラムが使っている組み合わせです。\r\n"
+                               "設定で別の組み合わせを選んでください。";
+    // How it ends: the dialog's own button, or WM_CLOSE and the "save?" box's answer; the
+    // hotkey entered before; whether it is saved.
+    const std::tuple<const char *, UINT, int, int, bool> ends[] = {
         {"Cancel", WM_COMMAND, IDCANCEL, kCtrlAltK, false},
         {"close box, Yes", WM_CLOSE, IDYES, kCtrlAltJ, true},
         {"close box, No", WM_CLOSE, IDNO, kCtrlAltK, false},
         {"close box, Cancel: stays with the edits; OK", WM_CLOSE, IDCANCEL, 0x0600 | 'L', true},
         {"OK", WM_COMMAND, IDOK, kCtrlAltK, true}};
     int recorded = 0;
+    const std::vector<std::string> alone{"Jotwell.EXE"}, withIni{"Jotwell.EXE", "jotwell.ini"};
     std::string folder = app.folder.path;
-    for (const End &end : ends) {
-        ASSERT_TRUE(app.command('S')) << end.how;
+    for (const auto &[how, message, button, hotkey, saved] : ends) {
+        ASSERT_TRUE(app.command('S')) << how;
         HWND dialog = findDialog(app.pid, "設定");
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_HOTKEY, HKM_GETHOTKEY, 0, 0), recorded);
         EXPECT_EQ(windowText(GetDlgItem(dialog, IDC_FOLDER)), folder);
         EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_IMEONSTART), recorded ? 0u : 1u);
-        EXPECT_EQ(listTree(app.folder.path).size(), recorded ? 2u : 1u) << "saved when accepted";
-        if (end.button == IDYES) { // a plain key: it would take typing from every program
+        EXPECT_EQ(listTree(app.folder.path), recorded ? withIni : alone)
+            << "saved when accepted, named in lower case";
+        if (button == IDYES) { // a plain key: it would take typing from every program
             pressKeys({'K'});
             EXPECT_TRUE(waitUntil([&] {
                 return SendDlgItemMessageA(dialog, IDC_HOTKEY, HKM_GETHOTKEY, 0, 0) == kCtrlAltK;
             })) << "a plain key becomes Ctrl+Alt+key";
         }
-        SendDlgItemMessageA(dialog, IDC_HOTKEY, HKM_SETHOTKEY, end.hotkey, 0);
+        SendDlgItemMessageA(dialog, IDC_HOTKEY, HKM_SETHOTKEY, hotkey, 0);
         SetDlgItemTextA(dialog, IDC_FOLDER, program.c_str());
         CheckDlgButton(dialog, IDC_IMEONSTART, BST_UNCHECKED);
-        PostMessageA(dialog, end.message, end.message == WM_CLOSE ? 0 : end.button, 0);
-        if (end.message == WM_CLOSE) {
-            EXPECT_EQ(answerBox(app.pid, end.button), "保存しますか？") << end.how;
-            if (end.button == IDCANCEL)
+        PostMessageA(dialog, message, message == WM_CLOSE ? 0 : button, 0);
+        if (message == WM_CLOSE) {
+            EXPECT_EQ(answerBox(app.pid, button), "保存しますか？") << how;
+            if (button == IDCANCEL)
                 PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         }
-        if (end.saved)
-            recorded = end.hotkey, folder = program;
+        if (saved)
+            recorded = hotkey, folder = program;
         // Whatever the end, the recorded hotkey is registered again: it opens and closes the
-        // editor.
-        EXPECT_TRUE(end.saved || !recorded || (app.hotkey() && app.hotkey())) << end.how;
+        // editor, or, taken by another program, is told (none is recorded before the first).
+        const WORD key = recorded & 0xFF;
+        EXPECT_TRUE(recorded == kCtrlAltK ? answerBox(app.pid) == takenK
+                                          : !key || (app.hotkey(key) && app.hotkey(key)))
+            << how << ": the hotkey opens and closes the editor, or, taken, is told";
     }
-    EXPECT_EQ(answerBox(app.pid), "ホットキー「Ctrl + Alt + K」を登録できませんでした。\r\n"
-                                  "ほかのプログラムが使っている組み合わせです。\r\n"
-                                  "設定で別の組み合わせを選んでください。");
     EXPECT_EQ(readFile(app.folder / "jotwell.ini"),
               "[ホットキー]\r\n表示の切り替え=1611\r\n[quillomat]\r\n日本語入力=0\r\n"
               "文書保存フォルダ=" +
@@ -109,9 +112,9 @@ TEST(Jotwell, SettingsShowTheRecordAndAreSavedOnlyWhenAccepted) {
     DeleteFileA((app.folder / "jotwell.ini").c_str());
     CreateDirectoryA((app.folder / "jotwell.ini").c_str(), nullptr);
     ASSERT_TRUE(app.command('S'));
-    PostMessageA(findDialog(app.pid, "設定"), WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(findDialog(app.pid, "設定", IDOK));
     EXPECT_EQ(answerBox(app.pid).rfind("設定をファイルに保存できませんでした。", 0), 0u);
-    answerBox(app.pid); // Ctrl+Alt+K is still taken
+    EXPECT_EQ(answerBox(app.pid), takenK) << "registered again after the failed save";
     // A folder that names a program: Open folder must not start it. Once Jotwell has shown the
     // About box asked for after it, Open folder is done, and any process it started, ended or
     // not, is counted in Jotwell's job.
@@ -119,9 +122,7 @@ TEST(Jotwell, SettingsShowTheRecordAndAreSavedOnlyWhenAccepted) {
     ASSERT_TRUE(AssignProcessToJobObject(job, app.process));
     ASSERT_TRUE(app.command('O'));
     PostMessageA(app.main, WM_COMMAND, IDM_ABOUT, 0);
-    HWND about = findDialog(app.pid, "Jotwell について");
-    ASSERT_NE(about, nullptr);
-    PostMessageA(about, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(findDialog(app.pid, "Jotwell について", IDCANCEL));
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION n{};
     QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &n, sizeof n, nullptr);
     EXPECT_EQ(n.TotalProcesses, 1u) << "Jotwell alone: Open folder started no program";
@@ -212,8 +213,8 @@ TEST(Jotwell, TheDraftKeepsUpWithSteadyTypingAndTheNextStartSavesIt) {
 }
 
 // Run with an English locale, whose code page for non-Unicode programs is 1252: Jotwell says
-// once that typed Japanese cannot be kept here, and runs on as ever.
-TEST(CodePage, AnotherCodePageIsToldOnceAndJotwellRunsOn) {
+// once that typed Japanese cannot be kept here. Also: it runs on as ever.
+TEST(CodePage, AnotherCodePageIsToldOnce) {
     Jotwell app(iniText(kCtrlAltJ, ""));
     ASSERT_TRUE(app.start());
     const std::string told = answerBox(app.pid); // the Japanese half reads as question marks
@@ -221,6 +222,7 @@ TEST(CodePage, AnotherCodePageIsToldOnceAndJotwellRunsOn) {
               std::string::npos)
         << told;
     EXPECT_TRUE(app.hotkey()) << "the start-up work went on after the warning";
+    EXPECT_EQ(answerBox(app.pid, IDOK, 0), "") << "told once, no second box";
 }
 
 // Run in a session of its own with two monitors: the primary (0,0)-(1024,768) and a smaller
