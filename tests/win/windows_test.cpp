@@ -60,11 +60,14 @@ static std::string localTime() { // hhmmss
     return text;
 }
 
-TEST(Editor, SavesWhatItHoldsOnceUnderTheTimeOfTheClose) {
+// Also: one file for one close; an empty editor closes with nothing saved; the input method
+// as set.
+TEST(Editor, SavesWhatItHoldsUnderTheTimeOfTheClose) {
     Editor empty(true);
     EXPECT_TRUE(imeIsOpen(empty.edit)) << "the input method as set";
     SendMessageA(empty.window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(listTree(empty.temp.path).size(), 0u) << "nothing saved, not even a folder";
+    EXPECT_TRUE(!IsWindow(empty.window) && listTree(empty.temp.path).empty())
+        << "closed, nothing saved, not even a folder";
 
     Editor e(false);
     EXPECT_FALSE(imeIsOpen(e.edit));
@@ -84,15 +87,13 @@ TEST(Editor, SavesWhatItHoldsOnceUnderTheTimeOfTheClose) {
     EXPECT_TRUE(saved == text) << saved.size() << " bytes of " << text.size();
 }
 
-// Moved to monitors of other DPIs: the size the system suggests, the font scaled; each font
-// made for one goes once the next replaces it or the editor goes, none is made at the
-// system's DPI.
-TEST(Editor, FollowsTheMonitorsDpiAndLetsEachFontGo) {
+// Moved to monitors of other DPIs: the size the system suggests, the system font scaled (18
+// pixels high at the system's 96 DPI), none made at the system's DPI. Also: each font made
+// for one goes once the next replaces it or the editor goes.
+TEST(Editor, FollowsTheMonitorsDpi) {
     Editor e(false);
-    LOGFONTA system{};
-    GetObjectA(GetStockObject(SYSTEM_FONT), sizeof system, &system);
     HFONT last = nullptr;
-    for (const UINT dpi : {120u, systemDpi(), 144u}) {
+    for (const auto &[dpi, lf] : {std::pair<UINT, LONG>{128, 24}, {systemDpi(), 0}, {144, 27}}) {
         RECT suggested{10, 10, 10 + MulDiv(640, dpi, 96), 10 + MulDiv(100, dpi, 96)}, r{};
         SendMessageA(e.window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                      reinterpret_cast<LPARAM>(&suggested));
@@ -101,8 +102,7 @@ TEST(Editor, FollowsTheMonitorsDpiAndLetsEachFontGo) {
         const auto font = reinterpret_cast<HFONT>(SendMessageA(e.edit, WM_GETFONT, 0, 0));
         LOGFONTA made{}; // none at the system's DPI: the system's own font
         GetObjectA(font, sizeof made, &made);
-        EXPECT_EQ(made.lfHeight,
-                  dpi == systemDpi() ? 0 : MulDiv(system.lfHeight, dpi, systemDpi()));
+        EXPECT_EQ(made.lfHeight, lf) << "the font's height at " << dpi;
         EXPECT_EQ(GetObjectType(last), 0u) << "the font for the last DPI kept";
         last = font;
     }
@@ -169,8 +169,16 @@ TEST(Editor, TheDraftFollowsTheTextThroughAMomentsHoldMakesNoFolderAndReplacesNo
     EXPECT_EQ(readFile(beside.start + ".txt"), "an earlier run's");
 }
 
-// Not converting, Esc is the way out: the end-to-end tests press it.
-TEST(Editor, JapaneseBeingConvertedIsSavedAndEscMeanwhileIsTheInputMethods) {
+// Also: Japanese being converted is saved.
+TEST(Editor, EscClosesItUnlessJapaneseIsBeingConverted) {
+    HACCEL table = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    ASSERT_NE(table, nullptr) << "the accelerator table";
+    const Undo noEditor{[] { editorWindow = nullptr; }};
+    Editor plain(false);
+    editorWindow = plain.window;
+    MSG esc{plain.edit, WM_KEYDOWN, VK_ESCAPE, 0x00010001, 0, {}};
+    EXPECT_TRUE(TranslateEditorAccelerator(table, &esc) && !IsWindow(plain.window))
+        << "Esc closes an editor where nothing is being converted";
     Editor e(true);
     CreateDirectoryA(e.notes.c_str(), nullptr);
     SetWindowTextA(e.edit, "明日");
@@ -180,15 +188,12 @@ TEST(Editor, JapaneseBeingConvertedIsSavedAndEscMeanwhileIsTheInputMethods) {
     ASSERT_TRUE(ImmSetCompositionStringW(context, SCS_SETSTR, &converting[0],
                                          static_cast<DWORD>(converting.size() * 2), nullptr, 0));
     ImmReleaseContext(e.edit, context);
-    HACCEL accelerators =
-        LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
-    const Undo noEditor{[] { editorWindow = nullptr; }};
     editorWindow = e.window;
-    MSG esc{e.edit, WM_KEYDOWN, VK_ESCAPE, 0x00010001, 0, {}};
-    EXPECT_FALSE(TranslateEditorAccelerator(accelerators, &esc)) << "Esc cancels the conversion";
+    esc.hwnd = e.edit;
+    EXPECT_FALSE(TranslateEditorAccelerator(table, &esc)) << "Esc cancels the conversion";
     SendMessageA(e.window, WM_CLOSE, 0, 0);
     const std::vector<std::string> tree = listTree(e.notes);
-    ASSERT_EQ(tree.size(), 3u);
+    ASSERT_EQ(tree.size(), 3u) << "the month, the day, the note";
     EXPECT_EQ(readFile(e.notes + "\\" + tree[2]), "明日かいぎ");
 }
 
