@@ -157,12 +157,12 @@ TEST(TraceFormat, CutsAt1023Bytes) {
 
 TEST(Hotkey, RegistrationAndName) {
     constexpr std::uint32_t kShift = 0x100, kCtrl = 0x200, kAlt = 0x400, kExt = 0x800;
-    // The control's word to RegisterHotKey's modifiers (Alt 1, Ctrl 2, Shift 4) and key.
-    const std::tuple<std::uint32_t, unsigned, unsigned> keys[] = {
-        {kCtrl | kShift | 0x70, 6, 0x70},
-        {kAlt | 'A', 1, 'A'},
-        {kExt | 0x2E, 0, 0x2E},
-        {0xFFFFFFFB, 7, 0xFB}}; // -5 from a hand-edited file
+    // The control's word to RegisterHotKey's modifiers (Alt 1, Ctrl 2, Shift 4) and key; the
+    // last, -5, from a hand-edited file.
+    // clang-format off
+    const std::tuple<std::uint32_t, unsigned, unsigned> keys[] = {{kCtrl | kShift | 0x70, 6, 0x70},
+        {kAlt | 'A', 1, 'A'}, {kExt | 0x2E, 0, 0x2E}, {0xFFFFFFFB, 7, 0xFB}};
+    // clang-format on
     for (const auto &[value, modifiers, key] : keys) {
         EXPECT_EQ(hotkeyRegistration(value).modifiers, modifiers) << std::hex << value;
         EXPECT_EQ(hotkeyRegistration(value).virtualKey, key) << std::hex << value;
@@ -171,10 +171,10 @@ TEST(Hotkey, RegistrationAndName) {
     // from both sides (Backspace, Tab, Enter, Space, digits, letters, the number pad, the
     // punctuation up to the Japanese @ key 0xC0, from [ to the eighth, the 102nd key).
     // clang-format off
-    const std::uint32_t refused[] = {0x08, 0x09, 0x0D, 0x20, 0x30, 0x39, 0x41, 0x5A, 0x60, 0x6F, 0xBA,
-                                     0xC0, 0xDB, 0xDF, 0xE2, kShift | 'Z'},
-                        taken[] = {0x07, 0x0A, 0x0C, 0x0E, 0x1F, 0x21, 0x2F, 0x3A, 0x40, 0x5B, 0x5F,
-                                   0x70, 0xB9, 0xC1, 0xDA, 0xE0, 0xE1, 0xE3, 0x1B, 0,
+    const std::uint32_t refused[] = {0x08, 0x09, 0x0D, 0x20, 0x30, 0x39, 0x41, 0x5A, 0x60, 0x6F,
+                                     0xBA, 0xC0, 0xDB, 0xDF, 0xE2, kShift | 'Z'},
+                        taken[] = {0x07, 0x0A, 0x0C, 0x0E, 0x1F, 0x21, 0x2F, 0x3A, 0x40, 0x5B,
+                                   0x5F, 0x70, 0xB9, 0xC1, 0xDA, 0xE0, 0xE1, 0xE3, 0x1B, 0,
                                    kCtrl | 'A', kAlt | 0x20, kShift | 0x70};
     // clang-format on
     for (const std::uint32_t key : refused)
