@@ -38,7 +38,7 @@ TEST(Jotwell, StartsWithNoWindowShown) {
     EXPECT_TRUE(
         waitUntil([&] { return (shown = FindWindowA("ExplorerWClass", name.c_str())); }, 15000));
     PostMessageA(shown, WM_CLOSE, 0, 0); // the shell's browser, a process of its own, ends
-    EXPECT_TRUE(waitUntil([&] { return !IsWindow(shown); }));
+    EXPECT_TRUE(waitUntil([&] { return !IsWindow(shown); })) << "the browser closes";
 
     ASSERT_TRUE(app.command('Q'));
     EXPECT_EQ(app.waitForExit(), 0u);
@@ -74,9 +74,9 @@ TEST(Jotwell, SettingsAreSavedOnlyWhenAccepted) {
         ASSERT_TRUE(app.command('S')) << how;
         HWND dialog = findDialog(app.pid, "設定");
         ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_HOTKEY, HKM_GETHOTKEY, 0, 0), recorded);
-        EXPECT_EQ(windowText(GetDlgItem(dialog, IDC_FOLDER)), folder);
-        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_IMEONSTART), recorded ? 0u : 1u);
+        EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_HOTKEY, HKM_GETHOTKEY, 0, 0), recorded) << how;
+        EXPECT_EQ(windowText(GetDlgItem(dialog, IDC_FOLDER)), folder) << how;
+        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_IMEONSTART), recorded ? 0u : 1u) << how;
         EXPECT_EQ(listTree(app.folder.path), recorded ? withIni : alone)
             << "saved when accepted, named in lower case";
         if (button == IDYES) { // a plain key: it would take typing from every program
@@ -267,7 +267,7 @@ TEST(Monitors, EachWindowOpensAtTheCursorOnTheMonitorUnderIt) {
                     shown.top == 300 - (shown.bottom - shown.top) / 2)
             << caption << " centred on the cursor: " << shown.left << "," << shown.top;
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-        EXPECT_TRUE(waitUntil([&] { return !IsWindow(dialog); }));
+        EXPECT_TRUE(waitUntil([&] { return !IsWindow(dialog); })) << caption << " closes";
     }
     RECT menu{};
     GetWindowRect(app.menu(), &menu);

@@ -70,7 +70,7 @@ TEST(Editor, SavesWhatItHoldsUnderTheTimeOfTheClose) {
         << "closed, nothing saved, not even a folder";
 
     Editor e(false);
-    EXPECT_FALSE(imeIsOpen(e.edit));
+    EXPECT_FALSE(imeIsOpen(e.edit)) << "the input method off, as set";
     std::string text;
     while (text.size() < 40000) // more than the 30,000 characters an edit takes by default
         text += "一行のメモ, a line of a note\r\n";
@@ -98,16 +98,16 @@ TEST(Editor, FollowsTheMonitorsDpi) {
         SendMessageA(e.window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                      reinterpret_cast<LPARAM>(&suggested));
         GetWindowRect(e.window, &r);
-        EXPECT_TRUE(EqualRect(&r, &suggested)) << dpi;
+        EXPECT_TRUE(EqualRect(&r, &suggested)) << "the suggested size at " << dpi;
         const auto font = reinterpret_cast<HFONT>(SendMessageA(e.edit, WM_GETFONT, 0, 0));
         LOGFONTA made{}; // none at the system's DPI: the system's own font
         GetObjectA(font, sizeof made, &made);
         EXPECT_EQ(made.lfHeight, lf) << "the font's height at " << dpi;
-        EXPECT_EQ(GetObjectType(last), 0u) << "the font for the last DPI kept";
+        EXPECT_EQ(GetObjectType(last), 0u) << "the last DPI's font deleted";
         last = font;
     }
     DestroyWindow(e.window);
-    EXPECT_EQ(GetObjectType(last), 0u) << "the font kept after the editor";
+    EXPECT_EQ(GetObjectType(last), 0u) << "the font deleted with the editor";
 }
 
 // Run in a session of its own whose screen has 144 dots per inch (Windows' 150 %), which the
@@ -428,7 +428,7 @@ TEST(AboutBox, OpensTheAddressOnAClickOnItsLink) {
         GetClientRect(box, &client);
         GetWindowRect(link, &line);
         MapWindowPoints(nullptr, box, reinterpret_cast<POINT *>(&line), 2);
-        EXPECT_TRUE(line.right - line.left > 200 && line.right < client.right) << "grown, the box";
+        EXPECT_TRUE(line.right - line.left > 200 && line.right < client.right) << "grown, inside";
         GetWindowRect(box, &outer);
         GetWindowRect(GetDlgItem(box, IDOK), &ok);
         EXPECT_LE(std::abs((ok.left - outer.left) - (outer.right - ok.right)), 1) << "OK centred";
@@ -442,13 +442,13 @@ TEST(AboutBox, OpensTheAddressOnAClickOnItsLink) {
         };
         mouseMove(at.x, at.y + 60);
         mouseMove(at.x, at.y);
-        EXPECT_TRUE(shows(RGB(255, 0, 0))) << "hot";
+        EXPECT_TRUE(shows(RGB(255, 0, 0))) << "red under the mouse";
         // Pressed on the link, released off it: no click (as the label sees the mouse).
         SendMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, 0);
         mouseMove(at.x, at.y + 60);
         SendMessageA(link, WM_LBUTTONUP, 0, 0);
-        EXPECT_TRUE(shows(RGB(0, 0, 255))) << "cool again";
-        EXPECT_TRUE(IsWindowVisible(box)) << "closed by a release off the link";
+        EXPECT_TRUE(shows(RGB(0, 0, 255))) << "blue once it left";
+        EXPECT_TRUE(IsWindowVisible(box)) << "still open after a release off the link";
         mouseClick(at.x, at.y);
         if (!waitUntil([&] { return !IsWindow(box); })) // else this test would wait for ever
             PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
@@ -576,16 +576,16 @@ TEST(MainWindow, TheTrayClickThatClosedTheEditorOpensNoOtherButALaterClickDoes) 
     // may still make the first click look like the release of a press that closed it.
     SendMessageA(m.window, WM_COMMAND, IDM_POPUP, 0);
     HWND first = editorWindow;
-    ASSERT_TRUE(IsWindow(first));
+    ASSERT_TRUE(IsWindow(first)) << "an editor opened";
     SendMessageA(first, WM_ACTIVATE, WA_INACTIVE, 0); // the press
     SendMessageA(m.window, WM_LBUTTONUP, 0, 0);       // its release
-    EXPECT_FALSE(IsWindow(first) || IsWindow(editorWindow)) << "the same click opened one";
+    EXPECT_FALSE(IsWindow(first) || IsWindow(editorWindow)) << "no editor from the closing click";
     SendMessageA(m.window, WM_LBUTTONUP, 0, 0); // the next click
-    EXPECT_TRUE(IsWindow(editorWindow));
+    EXPECT_TRUE(IsWindow(editorWindow)) << "the next click opens one";
     SendMessageA(editorWindow, WM_ACTIVATE, WA_INACTIVE, 0); // another window activated
     Sleep(GetDoubleClickTime() + 50); // what makes this click another one is the time between
     SendMessageA(m.window, WM_LBUTTONUP, 0, 0);
-    EXPECT_TRUE(IsWindow(editorWindow)) << "a click after the double-click time swallowed";
+    EXPECT_TRUE(IsWindow(editorWindow)) << "a click after the double-click time opens one";
 }
 
 // A note that cannot be saved stays in its editor through every end of the program, each
