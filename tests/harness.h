@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -69,7 +70,9 @@ struct TempFolder {
                    (shiftJis ? "jotwell-アプリ-" : "jotwell-") +
                    std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count) +
                    (shiftJis ? "-表" : "");
-        while (!CreateDirectoryA(path.c_str(), nullptr));
+        while (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
+        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) // fails the test at once
+            throw std::runtime_error("a temporary folder cannot be made: " + path);
     }
     TempFolder(const TempFolder &) = delete;
     ~TempFolder() {
@@ -234,8 +237,8 @@ inline std::string className(HWND window) {
     return name;
 }
 
-// The first top-level window of the process with the class that also matches, waiting
-// for one up to the time given.
+// The first top-level window of the process with the class (any for null) that also
+// matches, waiting for one up to the time given.
 inline HWND findWindow(DWORD pid, const char *cls, const std::function<bool(HWND)> &match = {},
                        DWORD timeoutMs = 0) {
     HWND found = nullptr;
@@ -244,7 +247,7 @@ inline HWND findWindow(DWORD pid, const char *cls, const std::function<bool(HWND
             for (HWND w = GetTopWindow(nullptr); w && !found; w = GetWindow(w, GW_HWNDNEXT)) {
                 DWORD owner = 0;
                 GetWindowThreadProcessId(w, &owner);
-                if (owner == pid && className(w) == cls && (!match || match(w)))
+                if (owner == pid && (!cls || className(w) == cls) && (!match || match(w)))
                     found = w;
             }
             return found != nullptr;
@@ -253,10 +256,12 @@ inline HWND findWindow(DWORD pid, const char *cls, const std::function<bool(HWND
     return found;
 }
 
-// The process's dialog with this caption once it is shown, waiting up to 5 s; null if none.
-inline HWND findDialog(DWORD pid, const std::string &caption) {
+// The process's dialog with this caption once it is shown, waiting up to 5 s, and posted the
+// command when one is given; null if none came, or if the command could not be posted.
+inline HWND findDialog(DWORD pid, const std::string &caption, int command = 0) {
     const auto shown = [&](HWND w) { return IsWindowVisible(w) && windowText(w) == caption; };
-    return findWindow(pid, "#32770", shown, 5000);
+    HWND found = findWindow(pid, "#32770", shown, 5000);
+    return command && found && !PostMessageA(found, WM_COMMAND, command, 0) ? nullptr : found;
 }
 
 // Waits for a message box of the process, answers it with the button (after whileShown, if
@@ -363,11 +368,12 @@ struct Jotwell {
     void tray(UINT mouseMessage) const {
         SendNotifyMessageA(main, WM_TRAYNOTIFY, TRAY_ICON_ID, mouseMessage);
     }
-    // Ctrl+Alt+J, pressed once the input has settled; true when the editor opened or closed.
-    bool hotkey() const {
+    // Ctrl+Alt+the key, pressed once the input has settled; true when the editor opened or
+    // closed.
+    bool hotkey(WORD key = 'J') const {
         settle();
         const bool wasOpen = editor() != nullptr;
-        pressKeys({VK_CONTROL, VK_MENU, 'J'});
+        pressKeys({VK_CONTROL, VK_MENU, key});
         return waitUntil([&] { return (editor() != nullptr) != wasOpen; }, 10000);
     }
     // The tray menu, opened at the cursor: its window, or null when none came.

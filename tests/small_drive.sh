@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The disk-full test's drive Q: (2 MB tmpfs) in the build's Wine prefix, set up and
-# removed by CTest around the Windows tests. The test skips, saying why, when
-# BUILD/small_drive/status holds anything but "ready". A drive left by a run that was
-# cut short is taken down and set up afresh.
+# removed by CTest around the Windows tests. The test fails, saying why, when
+# BUILD/small_drive/status holds anything but "ready", unless JOTWELL_NO_SMALL_DRIVE=1
+# says this machine cannot mount one: then it skips. A drive left by a run that was cut
+# short is taken down and set up afresh.
 #   small_drive.sh setup|cleanup BUILD_DIR
 set -u
 dir="$2/small_drive" mnt="$2/small_drive/mnt"
