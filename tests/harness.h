@@ -84,6 +84,13 @@ struct TempFolder {
     std::string operator/(const std::string &name) const {
         return path + "\\" + name;
     }
+    // Its path as people also write it: forward slashes and a trailing one (表's 0x5C stays).
+    std::string slashed() const {
+        char temp[MAX_PATH];
+        std::string written(temp, GetTempPathA(MAX_PATH, temp));
+        std::replace(written.begin(), written.end(), '\\', '/');
+        return written + path.substr(written.size()) + "/";
+    }
 };
 
 // "<missing>" when it cannot be opened.
@@ -394,6 +401,11 @@ struct Jotwell {
     // The visible popup editor, or null.
     HWND editor() const {
         return findWindow(pid, "JotwellPane", IsWindowVisible);
+    }
+    // Types into the open editor; true once it holds what the keys make of it.
+    bool type(const std::wstring &keys, const std::string &holds) const {
+        typeText(keys);
+        return waitUntil([&] { return windowText(GetDlgItem(editor(), IDC_NOTE_EDIT)) == holds; });
     }
     // listTree's files but the program and its INI.
     std::vector<std::string> notes() const {

@@ -23,8 +23,8 @@ static bool editorInFront(const Jotwell &app) {
 
 // Also: its icon is in the notification area; the menu carries each command.
 TEST(Jotwell, StartsWithNoWindowShown) {
-    TempFolder other;
-    Jotwell app(iniText(kCtrlAltJ, other.path.c_str()));
+    TempFolder other; // its folder written with forward slashes: Open folder opens it all the same
+    Jotwell app(iniText(kCtrlAltJ, other.slashed().c_str()));
     ASSERT_TRUE(app.start());
     EXPECT_EQ(findWindow(app.pid, nullptr, IsWindowVisible), nullptr) << "nothing shown at start";
     mouseClick(1014, 758); // the icon in the taskbar's notification area
@@ -158,11 +158,7 @@ TEST(Jotwell, EveryWayOutSavesWhatWasTypedInAnEditorOfItsOwn) {
     for (const Way &way : ways) {
         way.open();
         ASSERT_TRUE(editorInFront(app)) << way.saved;
-        typeText(way.typed);
-        pressKeys({VK_RETURN});
-        ASSERT_TRUE(waitUntil([&] {
-            return windowText(GetDlgItem(app.editor(), IDC_NOTE_EDIT)) == way.saved;
-        })) << way.saved;
+        ASSERT_TRUE(app.type(way.typed + L"\r", way.saved)) << way.saved;
         way.close();
         EXPECT_TRUE(waitUntil([&] { return !findWindow(app.pid, "JotwellPane"); })) << "destroyed";
     }
@@ -176,65 +172,30 @@ TEST(Jotwell, EveryWayOutSavesWhatWasTypedInAnEditorOfItsOwn) {
     EXPECT_EQ(texts, saved);
 }
 
-// Notes reach the folder meant: from a program at a drive's root (a USB stick's
-// E:\\jotwell.exe), below the root; from a notes folder written with forward slashes, there.
-TEST(Jotwell, NotesReachTheFolderMeantFromADriveRootAndWithForwardSlashes) {
-    const std::string drive = ownFolder() + "\\drive-r", devices = std::getenv("WINEPREFIX");
-    const auto unix = [](std::string path) { // of a path on Z:
-        std::replace(path.begin(), path.end(), '\\', '/');
-        return path.substr(2);
-    };
-    const std::string dosdevices = "Z:" + devices + "/dosdevices";
+// A program at a drive's root (a USB stick's E:\\jotwell.exe) keeps its notes below the root.
+// Also: another program's messages whose pointers point anywhere, sent or posted, are not read:
+// the About box's and its link's notifications, the editor's DPI change, the main window's
+// making again. (Wine lets a window procedure's fault in another's sent message pass: what
+// shows then is a note no longer saved as the settings say.)
+TEST(Jotwell, NotesGoBelowTheRootOfTheProgramsDrive) {
+    const std::string drive = ownFolder() + "\\drive-r";
+    std::string unix = drive.substr(2); // the folder as the machine Wine runs on names it
+    std::replace(unix.begin(), unix.end(), '\\', '/');
+    const std::string devices = "Z:" + std::string(std::getenv("WINEPREFIX")) + "/dosdevices";
     CreateDirectoryA(drive.c_str(), nullptr);
-    ASSERT_TRUE(runUnix("Z:\\bin\\ln -sfn " + unix(drive) + " r:", dosdevices));
-    const Undo unmap{[&] { runUnix("Z:\\bin\\rm -rf r: " + unix(drive), dosdevices); }};
-    TempFolder other;
-    std::string slashed = other.path.substr(0, other.path.find("jotwell-"));
-    std::replace(slashed.begin(), slashed.end(), '\\', '/');
-    slashed += other.path.substr(slashed.size()) + "/";
-    for (const auto &[home, folder, where] :
-         {std::make_tuple(std::string("R:"), std::string(), drive),
-          std::make_tuple(std::string(), slashed, other.path)}) {
-        Jotwell app(iniText(kCtrlAltJ, folder.empty() ? nullptr : folder.c_str()));
-        if (!home.empty()) {
-            CopyFileA((app.folder / "Jotwell.EXE").c_str(), (home + "\\Jotwell.EXE").c_str(), FALSE);
-            CopyFileA((app.folder / "jotwell.ini").c_str(), (home + "\\jotwell.ini").c_str(), FALSE);
-        }
-        ASSERT_TRUE(app.start(home)) << where;
-        ASSERT_TRUE(app.hotkey());
-        typeText(L"x");
-        ASSERT_TRUE(waitUntil(
-            [&] { return windowText(GetDlgItem(app.editor(), IDC_NOTE_EDIT)) == "x"; }));
-        pressKeys({VK_ESCAPE});
-        ASSERT_TRUE(waitUntil([&] { return !app.editor(); }));
-        PostMessageA(app.main, WM_COMMAND, IDM_QUIT, 0);
-        EXPECT_EQ(app.waitForExit(), 0u);
-        std::vector<std::string> notes; // YYYY-MM\\DD\\hhmmss.txt
-        for (const std::string &entry : listTree(where))
-            if (entry.size() == 21 && entry.substr(17) == ".txt" &&
-                readFile(where + "\\" + entry) == "x")
-                notes.push_back(entry);
-        EXPECT_EQ(notes.size(), 1u) << where;
-    }
-}
-
-// Another program's messages whose pointers point anywhere, sent or posted, cannot crash
-// Jotwell: the About box's and its link's notifications, the editor's DPI change, the main
-// window's making again.
-TEST(Jotwell, MessagesWithPointersFromAnotherProgramAreNotRead) {
-    Jotwell app(iniText(kCtrlAltJ, ""));
-    ASSERT_TRUE(app.start());
-    ASSERT_TRUE(app.command('A'));
+    ASSERT_TRUE(runUnix("Z:\\bin\\ln -sfn " + unix + " r:", devices)); // Wine's drive R:
+    const Undo unmap{[&] { runUnix("Z:\\bin\\rm -rf r: " + unix, devices); }};
+    Jotwell app;
+    CopyFileA((app.folder / "Jotwell.EXE").c_str(), "R:\\Jotwell.EXE", FALSE);
+    writeFile("R:\\jotwell.ini", iniText(kCtrlAltJ)); // no folder: the program's, R:
+    ASSERT_TRUE(app.start("R:") && app.command('A'));
     HWND about = findDialog(app.pid, "Jotwell について");
     ASSERT_NE(about, nullptr);
-    // Where no memory is, in any process.
-    const auto nowhere = static_cast<LPARAM>(0xFFFF800000000000ull);
-    const auto sendAndPost = [&](HWND to, UINT message, WPARAM wParam) {
-        SendMessageTimeoutA(to, message, wParam, nowhere, SMTO_ABORTIFHUNG, 5000, nullptr);
-        PostMessageA(to, message, wParam, nowhere);
-    };
-    sendAndPost(about, WM_NOTIFY, IDC_ABOUT_LINK);
-    sendAndPost(GetDlgItem(about, IDC_ABOUT_LINK), WM_NOTIFY, IDC_ABOUT_LINK);
+    const auto nowhere = static_cast<LPARAM>(0xFFFF800000000000ull); // memory of no process
+    for (HWND to : {about, GetDlgItem(about, IDC_ABOUT_LINK)}) {
+        SendMessageTimeoutA(to, WM_NOTIFY, IDC_ABOUT_LINK, nowhere, SMTO_ABORTIFHUNG, 5000, nullptr);
+        PostMessageA(to, WM_NOTIFY, IDC_ABOUT_LINK, nowhere);
+    }
     PostMessageA(about, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(app.hotkey());
     SendMessageTimeoutA(app.editor(), WM_DPICHANGED, MAKEWPARAM(120, 120), nowhere,
@@ -244,13 +205,14 @@ TEST(Jotwell, MessagesWithPointersFromAnotherProgramAreNotRead) {
     create.lpCreateParams = reinterpret_cast<void *>(nowhere);
     SendMessageTimeoutA(app.main, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create),
                         SMTO_ABORTIFHUNG, 5000, nullptr);
-    // Wine lets a window procedure's fault in another's sent message pass: what shows is a note
-    // no longer saved as the settings say.
-    ASSERT_TRUE(app.hotkey() && app.hotkey()) << "the editor closed and opened again";
-    typeText(L"x");
-    ASSERT_TRUE(waitUntil([&] { return windowText(GetDlgItem(app.editor(), IDC_NOTE_EDIT)) == "x"; }));
+    ASSERT_TRUE(app.hotkey() && app.hotkey() && app.type(L"x", "x")) << "closed and opened";
     pressKeys({VK_ESCAPE});
-    EXPECT_TRUE(waitUntil([&] { return app.notes().size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return !app.editor(); }));
+    std::vector<std::string> notes; // YYYY-MM\\DD\\hhmmss.txt
+    for (const std::string &entry : listTree(drive))
+        if (entry.size() == 21 && readFile(drive + "\\" + entry) == "x")
+            notes.push_back(entry);
+    EXPECT_EQ(notes.size(), 1u) << "below R:\\";
     EXPECT_EQ(app.waitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
 }
 
@@ -330,9 +292,7 @@ TEST(Monitors, EachWindowOpensAtTheCursorOnTheMonitorUnderIt) {
             EXPECT_EQ(std::make_tuple(r.left, r.top, r.right, r.bottom),
                       std::make_tuple(left, top, left + 640, top + 100))
                 << "cursor " << x << "," << y;
-            typeText(L"メ");
-            ASSERT_TRUE(waitUntil(
-                [&] { return windowText(GetDlgItem(app.editor(), IDC_NOTE_EDIT)) == "メ"; }));
+            ASSERT_TRUE(app.type(L"メ", "メ"));
             ASSERT_TRUE(app.hotkey()) << "closed";
         }
     EXPECT_EQ(app.notes().size(), 18u) << "each note saved as on one monitor";

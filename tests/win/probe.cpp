@@ -7,40 +7,30 @@
 // LOG hears "d N" once a text is drafted and "e N" once it is erased.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "capture/draft.h"
 #include "settings/settings.h"
 
 int main(int argc, char **argv) {
     AppSettings settings{};
-    if (argc != 5 || std::strcmp(argv[1], "campaign") != 0) {
+    if (argc != 5) {
         LoadSettings(settings);
         SaveSettings(settings);
         return settings.hotkey;
     }
     std::snprintf(settings.documentFolder, sizeof settings.documentFolder, "%s", argv[2]);
-    HANDLE log = CreateFileA(argv[3], FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_ALWAYS, 0, nullptr);
-    const auto tell = [log](char step, int text) {
-        char line[32];
-        const int length = std::snprintf(line, sizeof line, "%c %d\n", step, text);
-        DWORD written = 0;
-        WriteFile(log, line, static_cast<DWORD>(length), &written, nullptr);
-    };
+    FILE *log = std::fopen(argv[3], "ab");
+    std::setvbuf(log, nullptr, _IONBF, 0); // on disk as soon as written: it is killed
     for (int text = std::atoi(argv[4]);; ++text) {
         char typed[32];
         std::snprintf(typed, sizeof typed, "text %d", text);
         Draft draft{};
-        if (!writeDraft(&draft, settings, typed))
-            return 2;
-        tell('d', text);
         NoteSaveResult result{};
-        if (text % 3 != 2) {
+        if (!writeDraft(&draft, settings, typed) || std::fprintf(log, "d %d\n", text) < 0)
+            return 2;
+        if (text % 3 != 2)
             saveNote(&draft, settings, typed, &result);
-        } else {
-            eraseDraft(&draft);
-            tell('e', text);
-        }
+        else if (eraseDraft(&draft), std::fprintf(log, "e %d\n", text) < 0)
+            return 2;
     }
 }
