@@ -130,30 +130,39 @@ inline std::string ownFolder() {
     return std::string(path, std::strrchr(path, '\\'));
 }
 
-// Jotwell's folder of drafts in the user's local application data, there and empty: what a
-// run cut short left there would be recovered by the next test's start.
-inline std::string localDrafts() {
-    char base[MAX_PATH] = "";
-    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base);
-    const std::string folder = std::string(base) + "\\Jotwell";
+// The folder without the drafts (and their records) that a run cut short left there: the next
+// start would recover them.
+inline std::string noDrafts(const std::string &folder) {
     for (const std::string &name : listTree(folder))
-        DeleteFileA((folder + "\\" + name).c_str());
-    CreateDirectoryA(folder.c_str(), nullptr);
+        if (name.rfind("~jotwell-draft", 0) == 0)
+            DeleteFileA((folder + "\\" + name).c_str());
     return folder;
 }
 
-// Runs a program of the machine Wine runs on (Z:\bin\ln, ...) in the folder, to its end.
-inline bool runUnix(std::string commandLine, const std::string &folder) {
+// Jotwell's folder of drafts in the user's local application data, there and without drafts.
+inline std::string localDrafts() {
+    char base[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base);
+    CreateDirectoryA((std::string(base) + "\\Jotwell").c_str(), nullptr);
+    return noDrafts(std::string(base) + "\\Jotwell");
+}
+
+// A program started in the folder (the current one when empty): its process, null if none.
+inline HANDLE startProgram(std::string commandLine, const std::string &folder = "") {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &info))
-        return false;
-    WaitForSingleObject(info.hProcess, 10000);
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+        return nullptr;
     CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return true;
+    return info.hProcess;
+}
+
+// Runs a program of the machine Wine runs on (Z:\\bin\\ln, ...) in the folder, to its end.
+inline bool runUnix(const std::string &commandLine, const std::string &folder) {
+    HANDLE process = startProgram(commandLine, folder);
+    return process && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0 && CloseHandle(process);
 }
 
 // Keys and mouse through SendInput, as the user gives them.
@@ -345,18 +354,11 @@ struct Jotwell {
     // True once the hidden main window exists and the program waits for input. Started from
     // home, when given, where its copy and settings file must then be.
     bool start(const std::string &home = "") {
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
         const std::string from = home.empty() ? folder.path : home;
-        std::string commandLine = "\"" + from + "\\Jotwell.EXE\"";
-        if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            from.c_str(), &startup, &info))
-            return false;
-        CloseHandle(info.hThread);
         CloseHandle(process); // a start after an end
-        process = info.hProcess;
-        pid = info.dwProcessId;
+        if (!(process = startProgram("\"" + from + "\\Jotwell.EXE\"", from)))
+            return false;
+        pid = GetProcessId(process);
         // The window exists from the start of its creation; the program is ready (tray icon
         // added, hotkey registered) once its loop waits for input.
         waitUntil(

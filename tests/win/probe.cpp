@@ -4,7 +4,7 @@
 //
 // "campaign FOLDER LOG N": drafts "text N", "text N+1", ... one after another as the editor
 // does, saving each as a note below FOLDER (erasing every third instead), until it is killed;
-// LOG hears "d N" once a text is drafted and "e N" once it is erased.
+// LOG hears N once text N is drafted.
 #include <cstdio>
 #include <cstdlib>
 
@@ -26,11 +26,11 @@ int main(int argc, char **argv) {
         std::snprintf(typed, sizeof typed, "text %d", text);
         Draft draft{};
         NoteSaveResult result{};
-        if (!writeDraft(&draft, settings, typed) || std::fprintf(log, "d %d\n", text) < 0)
+        if (!writeDraft(&draft, settings, typed) || std::fprintf(log, "%d\n", text) < 0)
             return 2;
         if (text % 3 != 2)
             saveNote(&draft, settings, typed, &result);
-        else if (eraseDraft(&draft), std::fprintf(log, "e %d\n", text) < 0)
-            return 2;
+        else
+            eraseDraft(&draft);
     }
 }
