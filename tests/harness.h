@@ -147,7 +147,9 @@ inline std::string localDrafts() {
     return noDrafts(std::string(base) + "\\Jotwell");
 }
 
-// A program started in the folder (the current one when empty): its process, null if none.
+// A program started in the folder (the current one when empty): its process, null if none (and
+// always for a program of the machine Wine runs on, Z:\\bin\\ln say: Wine gives no handle to
+// wait on, so the caller waits for what it does).
 inline HANDLE startProgram(std::string commandLine, const std::string &folder = "") {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -159,11 +161,6 @@ inline HANDLE startProgram(std::string commandLine, const std::string &folder = 
     return info.hProcess;
 }
 
-// Runs a program of the machine Wine runs on (Z:\\bin\\ln, ...) in the folder, to its end.
-inline bool runUnix(const std::string &commandLine, const std::string &folder) {
-    HANDLE process = startProgram(commandLine, folder);
-    return process && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0 && CloseHandle(process);
-}
 
 // Keys and mouse through SendInput, as the user gives them.
 inline void send(std::vector<INPUT> inputs) {

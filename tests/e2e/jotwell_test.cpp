@@ -183,8 +183,9 @@ TEST(Jotwell, NotesGoBelowTheRootOfTheProgramsDrive) {
     std::replace(unix.begin(), unix.end(), '\\', '/');
     const std::string devices = "Z:" + std::string(std::getenv("WINEPREFIX")) + "/dosdevices";
     CreateDirectoryA(drive.c_str(), nullptr);
-    ASSERT_TRUE(runUnix("Z:\\bin\\ln -sfn " + unix + " r:", devices)); // Wine's drive R:
-    const Undo unmap{[&] { runUnix("Z:\\bin\\rm -rf r: " + unix, devices); }};
+    startProgram("Z:\\bin\\ln -sfn " + unix + " r:", devices); // Wine's drive R:
+    const Undo unmap{[&] { startProgram("Z:\\bin\\rm -rf r: " + unix, devices); }};
+    ASSERT_TRUE(waitUntil([] { return GetFileAttributesA("R:\\") != INVALID_FILE_ATTRIBUTES; }));
     Jotwell app;
     CopyFileA((app.folder / "Jotwell.EXE").c_str(), "R:\\Jotwell.EXE", FALSE);
     writeFile("R:\\jotwell.ini", iniText(kCtrlAltJ)); // no folder: the program's, R:
