@@ -201,6 +201,9 @@ void autoSize(HWND dialog) {
 }
 
 BOOL onInitDialog(HWND dialog, LPARAM lParam) {
+    // Only the dialog's making: another program could send it again with any pointer.
+    if (GetPropA(dialog, kDataProp))
+        return TRUE;
     const auto *data = reinterpret_cast<const AboutDialogData *>(lParam);
     aboutBox = dialog;
     SetPropA(dialog, kDataProp, reinterpret_cast<HANDLE>(lParam));

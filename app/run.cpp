@@ -52,6 +52,8 @@ int RunApplication(HINSTANCE instance) {
         return 0;
     }
 
+    // An installer's Restart Manager that ends Jotwell starts it again afterwards.
+    registerForRestart();
     HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
 
     // The loop runs on the wide message functions although every window is

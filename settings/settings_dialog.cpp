@@ -31,6 +31,9 @@ AppSettings *settingsOf(HWND dialog) {
 }
 
 INT_PTR onInitDialog(HWND dialog, AppSettings *settings) {
+    // Only the dialog's making: another program could send it again with any pointer.
+    if (settingsOf(dialog))
+        return TRUE;
     openDialog = dialog;
     // Without a record there is nothing to show or to store.
     if (!settings)
