@@ -311,8 +311,12 @@ bool recoverSlot(const AppSettings &settings, const char *folder, int sequence,
         }
         if (found != ERROR_FILE_NOT_FOUND)
             return failed(outcome, record.temporary, found);
-        // Ended after the note was written whole and before it took its name.
-        if (holdsRecordedText(record.temporary, record)) {
+        // Ended after the note was written whole and before it took its name. Only a file of
+        // the name a save writes is taken: a planted record could name any other.
+        char name[kPathBufferSize];
+        sjisCopyBounded(sizeof name, name, record.temporary);
+        if (isNoteTemporaryName(pathCutLastComponent(name)) &&
+            holdsRecordedText(record.temporary, record)) {
             PendingNote note{};
             sjisCopyBounded(sizeof note.temporary, note.temporary, record.temporary);
             sjisCopyBounded(sizeof note.dayFolder, note.dayFolder, record.temporary);

@@ -87,18 +87,21 @@ void LoadSettings(AppSettings &settings) {
     char path[kPathBufferSize];
     const bool haveFile = GetIniPath(path);
     settings.fileError = haveFile ? settingsFileError(path) : 0;
+    // A file that is there but not read as Jotwell writes it gives the defaults whole, as if
+    // there were none, rather than whatever parts of it the profile functions make out.
+    const bool read = haveFile && settings.fileError == 0;
 
     std::int32_t value = 0;
-    settings.hotkey = haveFile && readInt(kHotkeySection, kHotkeyKey, path, &value) ? value : 0;
+    settings.hotkey = read && readInt(kHotkeySection, kHotkeyKey, path, &value) ? value : 0;
     settings.imeOnAtStartup =
-        haveFile && readInt(kMainSection, kImeKey, path, &value) ? value != 0 : true;
+        read && readInt(kMainSection, kImeKey, path, &value) ? value != 0 : true;
 
     char directory[kPathBufferSize];
     moduleDirectory(directory);
     // Read into a path buffer, so that a value too long for the record is seen as such; what
     // the record shows of it is cut at a character boundary.
     char folder[kPathBufferSize];
-    if (haveFile)
+    if (read)
         GetPrivateProfileStringA(kMainSection, kFolderKey, directory, folder, sizeof folder, path);
     else
         sjisCopyBounded(sizeof folder, folder, directory);
