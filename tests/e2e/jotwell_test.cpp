@@ -174,8 +174,8 @@ TEST(Jotwell, EveryWayOutSavesWhatWasTypedInAnEditorOfItsOwn) {
 
 // A program at a drive's root (a USB stick's E:\\jotwell.exe) keeps its notes below the root.
 // Also: another program's messages whose pointers point anywhere, sent or posted, are not read:
-// the About box's and its link's notifications, the editor's DPI change, the main window's
-// making again. (Wine lets a window procedure's fault in another's sent message pass: what
+// the About box's and its link's notifications, the editor's DPI change, the About box's and the
+// main window's making again. (Wine lets a window procedure's fault in another's sent message pass: what
 // shows then is a note no longer saved as the settings say.)
 TEST(Jotwell, NotesGoBelowTheRootOfTheProgramsDrive) {
     const std::string drive = ownFolder() + "\\drive-r";
@@ -197,6 +197,8 @@ TEST(Jotwell, NotesGoBelowTheRootOfTheProgramsDrive) {
         SendMessageTimeoutA(to, WM_NOTIFY, IDC_ABOUT_LINK, nowhere, SMTO_ABORTIFHUNG, 5000, nullptr);
         PostMessageA(to, WM_NOTIFY, IDC_ABOUT_LINK, nowhere);
     }
+    SendMessageTimeoutA(about, WM_INITDIALOG, 0, nowhere, SMTO_ABORTIFHUNG, 5000, nullptr);
+    PostMessageA(about, WM_INITDIALOG, 0, nowhere);
     PostMessageA(about, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(app.hotkey());
     SendMessageTimeoutA(app.editor(), WM_DPICHANGED, MAKEWPARAM(120, 120), nowhere,

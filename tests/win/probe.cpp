@@ -19,14 +19,18 @@ int main(int argc, char **argv) {
         return settings.hotkey;
     }
     std::snprintf(settings.documentFolder, sizeof settings.documentFolder, "%s", argv[2]);
-    FILE *log = std::fopen(argv[3], "ab");
-    std::setvbuf(log, nullptr, _IONBF, 0); // on disk as soon as written: it is killed
+    // Each line in one write, so that it is there whole or not at all when the probe is killed.
+    HANDLE log = CreateFileA(argv[3], FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_ALWAYS, 0, nullptr);
     for (int text = std::atoi(argv[4]);; ++text) {
-        char typed[32];
+        char typed[32], line[16];
         std::snprintf(typed, sizeof typed, "text %d", text);
+        DWORD written = 0;
         Draft draft{};
         NoteSaveResult result{};
-        if (!writeDraft(&draft, settings, typed) || std::fprintf(log, "%d\n", text) < 0)
+        if (!writeDraft(&draft, settings, typed) ||
+            !WriteFile(log, line, static_cast<DWORD>(std::snprintf(line, sizeof line, "%d\n", text)),
+                       &written, nullptr))
             return 2;
         if (text % 3 != 2)
             saveNote(&draft, settings, typed, &result);

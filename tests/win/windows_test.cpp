@@ -95,14 +95,15 @@ TEST(Editor, SavesWhatItHoldsUnderTheTimeOfTheClose) {
 }
 
 // Moved to monitors of other DPIs: the frame scaled where it stands, the system font scaled (18
-// pixels high at the system's 96 DPI), none made at the system's DPI. The message's rectangle
+// pixels high at the system's 96 DPI) in height and width, none made at the system's DPI. The message's rectangle
 // is never read: another program could send any. Also: each font made for one goes once the
 // next replaces it or the editor goes.
 TEST(Editor, FollowsTheMonitorsDpi) {
     Editor e(false);
     SetWindowPos(e.window, nullptr, 10, 10, 640, 100, SWP_NOZORDER);
     HFONT last = nullptr;
-    for (const auto &[dpi, lf] : {std::pair<UINT, LONG>{128, 24}, {systemDpi(), 0}, {144, 27}}) {
+    double width96 = 0; // a line's width at 96 DPI
+    for (const auto &[dpi, lf] : {std::pair<UINT, LONG>{96, 0}, {128, 24}, {144, 27}}) {
         RECT expected{10, 10, 10 + MulDiv(640, dpi, 96), 10 + MulDiv(100, dpi, 96)}, r{};
         SendMessageA(e.window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 1); // points nowhere
         GetWindowRect(e.window, &r);
@@ -110,7 +111,14 @@ TEST(Editor, FollowsTheMonitorsDpi) {
         const auto font = reinterpret_cast<HFONT>(SendMessageA(e.edit, WM_GETFONT, 0, 0));
         LOGFONTA made{}; // none at the system's DPI: the system's own font
         GetObjectA(font, sizeof made, &made);
+        HDC dc = GetDC(e.edit); // and a line as wide as the DPI is dense
+        SIZE line{};
+        SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
+        GetTextExtentPoint32A(dc, "Jotwell memo", 12, &line);
+        ReleaseDC(e.edit, dc);
         EXPECT_EQ(made.lfHeight, lf) << "the font's height at " << dpi;
+        width96 = dpi == 96 ? line.cx : width96;
+        EXPECT_NEAR(line.cx * 96.0 / dpi, width96, width96 / 10) << "a line's width at " << dpi;
         EXPECT_EQ(GetObjectType(last), 0u) << "the last DPI's font deleted";
         last = font;
     }
@@ -409,6 +417,8 @@ TEST(NoteStore, EveryDraftBecomesOneNote) {
     writeRecord(draft + "_6.rec", DraftRecord::kErased, "erased");
     writeRecord(draft + "_7.rec", DraftRecord::kSaved, "saved!", 7, day + "~090507.tmp");
     writeRecord(draft + "_10.rec", DraftRecord::kSaved, "unnamed", 10, day + "~090510.tmp");
+    writeRecord(draft + "_12.rec", DraftRecord::kSaved, "x", 12, day + "x"); // not a save's file
+    writeFile(day + "x", "x");
     ASSERT_TRUE(CreateHardLinkA((draft + "_9.txt").c_str(), (day + "090507.txt").c_str(), nullptr));
     HANDLE locked = CreateFileA((draft + "_5.txt").c_str(), GENERIC_READ, FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, 0, nullptr); // removable, not readable
@@ -428,8 +438,9 @@ TEST(NoteStore, EveryDraftBecomesOneNote) {
     EXPECT_EQ(told, (std::vector<std::string>{"saved " + day + "090505.txt",
                                               kept(9, kErrorDraftIsLink),
                                               kept(8, kErrorDraftHasNul)}));
-    EXPECT_EQ(readFile(day + "090502.txt") + readFile(day + "090510.txt"), "firstunnamed");
-    EXPECT_EQ(listTree(local).size() + listTree(day).size(), 7u) << "each text one note";
+    EXPECT_EQ(readFile(day + "090502.txt") + readFile(day + "090510.txt") + readFile(day + "x"),
+              "firstunnamedx");
+    EXPECT_EQ(listTree(local).size() + listTree(day).size(), 8u) << "each text one note";
     // A note that cannot be saved (a file where its root should be): the draft stays.
     writeFile(draft + "_11.txt", "kept");
     told.clear();
@@ -459,7 +470,8 @@ TEST(SettingsFile, EachKeyReadsOnItsOwn) {
         {main + "文書保存フォルダ=" + std::string(259, 'a'), 0, true, std::string(259, 'a'), false, 0},
         {main + "文書保存フォルダ=" + std::string(260, 'a'), 0, true, std::string(259, 'a'), true, 0},
         {main + "文書保存フォルダ=" + split, 0, true, split.substr(0, 258), true, 0}, // not half ア
-        {"\xEF\xBB\xBF" + main, 0, true, dir, false, kErrorSettingsUtf8},
+        {"\xEF\xBB\xBF" + main + "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE5\x85\xA5\xE5\x8A\x9B=0", 0, true, dir,
+         false, kErrorSettingsUtf8}, // 日本語入力=0: not read, even where the system could
         {"[\xE3\x83\x9B\xE3\x83\x83\xE3\x83\x88\xE3\x82\xAD\xE3\x83\xBC]", 0, true, dir, false,
          kErrorSettingsUtf8},
         {keys + "1601", 0, true, dir, false, ERROR_SHARING_VIOLATION}};
