@@ -211,11 +211,8 @@ TEST(Jotwell, NotesGoBelowTheRootOfTheProgramsDrive) {
     ASSERT_TRUE(app.hotkey() && app.hotkey() && app.type(L"x", "x")) << "closed and opened";
     pressKeys({VK_ESCAPE});
     ASSERT_TRUE(waitUntil([&] { return !app.editor(); }));
-    std::vector<std::string> notes; // YYYY-MM\\DD\\hhmmss.txt
-    for (const std::string &entry : listTree(drive))
-        if (entry.size() == 21 && readFile(drive + "\\" + entry) == "x")
-            notes.push_back(entry);
-    EXPECT_EQ(notes.size(), 1u) << "below R:\\";
+    const std::vector<std::string> tree = listTree(drive); // YYYY-MM\\, DD\\, the note, exe, ini
+    EXPECT_EQ(tree.size() == 5 ? readFile(drive + "\\" + tree[2]) : "", "x") << "below R:\\";
     EXPECT_EQ(app.waitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
 }
 
@@ -226,8 +223,7 @@ TEST(Jotwell, NotesGoBelowTheRootOfTheProgramsDrive) {
 TEST(Jotwell, TheDraftKeepsUpWithSteadyTypingAndTheNextStartSavesIt) {
     Jotwell app(iniText(kCtrlAltJ, ""));
     const std::string draft = localDrafts() + "\\~jotwell-draft.txt";
-    ASSERT_TRUE(app.start());
-    ASSERT_TRUE(app.hotkey());
+    ASSERT_TRUE(app.start() && app.hotkey());
     std::string typed;
     std::vector<ULONGLONG> at; // when each letter was typed
     for (const ULONGLONG start = GetTickCount64(); GetTickCount64() - start < 13000; Sleep(200)) {
@@ -243,9 +239,8 @@ TEST(Jotwell, TheDraftKeepsUpWithSteadyTypingAndTheNextStartSavesIt) {
     EXPECT_EQ(
         answerBox(app.pid).rfind("前回保存されないまま残った書きかけのメモを保存しました。", 0),
         0u);
-    std::vector<std::string> notes = app.notes();
-    ASSERT_EQ(notes.size(), 1u);
-    const std::string kept = readFile(app.folder / notes[0]);
+    ASSERT_EQ(app.notes().size(), 1u);
+    const std::string kept = readFile(app.folder / app.notes()[0]);
     EXPECT_EQ(typed.rfind(kept, 0), 0u) << kept;
     // The second draft, five seconds after the first, holds what was typed before it.
     const auto older =
@@ -255,8 +250,8 @@ TEST(Jotwell, TheDraftKeepsUpWithSteadyTypingAndTheNextStartSavesIt) {
     ASSERT_TRUE(app.hotkey());
     typeText(L"二番目");
     EXPECT_TRUE(waitUntil([&] { return readFile(draft) == "二番目"; }, 3000)) << "typing paused";
-    const DWORD attributes = GetFileAttributesA(draft.c_str());
-    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(GetFileAttributesA(draft.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY),
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
 }
 
 // Run with an English locale, whose code page for non-Unicode programs is 1252: Jotwell says
