@@ -255,7 +255,8 @@ static void runSettings(HWND window) {
     // would bring them back without a word.
     if (accepted && !SaveSettings(*settings))
         reportSettingsFile(window, GetLastError(), "設定をファイルに保存できませんでした。",
-                           "変更はこのまま使われますが、次に起動したときには元に戻ります。", "設定");
+                           "変更はこのまま使われますが、次に起動したときには元に戻ります。",
+                           "設定");
     if (!RegisterPopupHotkey(window, settings) && accepted && settings->hotkey != 0)
         reportHotkeyFailure(window, static_cast<std::uint32_t>(settings->hotkey), GetLastError(),
                             "設定", "設定で別の組み合わせを選んでください。");

@@ -143,9 +143,9 @@ DWORD findRecordedNote(const DraftRecord &record) {
     bool saved = false;
     do {
         char path[kPathBufferSize];
-        saved = !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                found.nFileSizeHigh == 0 && found.nFileSizeLow == record.size &&
-                joinFolder(path, folder, found.cFileName) && holdsRecordedText(path, record);
+        saved = !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.nFileSizeHigh == 0 &&
+                found.nFileSizeLow == record.size && joinFolder(path, folder, found.cFileName) &&
+                holdsRecordedText(path, record);
     } while (!saved && FindNextFileA(search, &found));
     FindClose(search);
     return saved ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
@@ -215,7 +215,8 @@ bool localDraftFolder(char (&folder)[kPathBufferSize], bool make) {
     char base[MAX_PATH];
     if (SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base) == S_OK &&
         joinFolder(folder, base, "Jotwell") &&
-        (isDirectory(folder) || (make && (CreateDirectoryA(folder, nullptr) || isDirectory(folder)))))
+        (isDirectory(folder) ||
+         (make && (CreateDirectoryA(folder, nullptr) || isDirectory(folder)))))
         return true;
     folder[0] = '\0';
     return false;
@@ -253,12 +254,10 @@ void eraseDraft(Draft *draft) {
         draft->sequence = 0; // left to the next start; later text takes another slot
 }
 
-bool saveNote(Draft *draft, const AppSettings &settings, const char *text,
-              NoteSaveResult *result) {
+bool saveNote(Draft *draft, const AppSettings &settings, const char *text, NoteSaveResult *result) {
     char root[kPathBufferSize];
     PendingNote note;
-    if (!noteRoot(settings, root, result) ||
-        !prepareNote(root, noteTimeNow(), text, &note, result))
+    if (!noteRoot(settings, root, result) || !prepareNote(root, noteTimeNow(), text, &note, result))
         return false;
     // A slot for the record even before the first draft: a crash before the note has its name
     // then still leaves its text to be found.
@@ -394,7 +393,8 @@ bool findSlots(const char *folder, int index, Found *found, int *count, int capa
             slots[sequence] = {data.ftLastWriteTime, index, sequence};
         else if (const int recorded = draftRecordSequenceOf(data.cFileName))
             slots[recorded].sequence = recorded, slots[recorded].folder = index;
-        else if (draftTemporarySequenceOf(data.cFileName) && joinFolder(path, folder, data.cFileName))
+        else if (draftTemporarySequenceOf(data.cFileName) &&
+                 joinFolder(path, folder, data.cFileName))
             removeFoundFile(path); // the program ended while it was written
     } while (FindNextFileA(search, &data));
     FindClose(search);

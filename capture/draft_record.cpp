@@ -27,8 +27,8 @@ bool formatDraftRecord(const DraftRecord &record, char (&text)[kDraftRecordSize]
                              hash, kLastLine) > 0;
     const NoteTime &t = record.time;
     return formatBounded(sizeof text, text, "%ssaved %llu %016llx %d %d %d %d %d %d\r\n%s\r\n%s",
-                         kFirstLine, size, hash, t.year, t.month, t.day, t.hour, t.minute,
-                         t.second, record.temporary, kLastLine) > 0;
+                         kFirstLine, size, hash, t.year, t.month, t.day, t.hour, t.minute, t.second,
+                         record.temporary, kLastLine) > 0;
 }
 
 bool parseDraftRecord(const char *text, DraftRecord *record) {
@@ -45,9 +45,8 @@ bool parseDraftRecord(const char *text, DraftRecord *record) {
     if (std::sscanf(line, "erased %llu %16llx\r\n%n", &size, &hash, &used) == 2 && used > 0) {
         record->kind = DraftRecord::kErased;
         line += used;
-    } else if (std::sscanf(line, "saved %llu %16llx %d %d %d %d %d %d\r\n%n", &size, &hash,
-                           &t.year, &t.month, &t.day, &t.hour, &t.minute, &t.second,
-                           &used) == 8 &&
+    } else if (std::sscanf(line, "saved %llu %16llx %d %d %d %d %d %d\r\n%n", &size, &hash, &t.year,
+                           &t.month, &t.day, &t.hour, &t.minute, &t.second, &used) == 8 &&
                used > 0 && noteTimeIsValid(t)) {
         record->kind = DraftRecord::kSaved;
         line += used;

@@ -214,7 +214,8 @@ LRESULT onDpiChanged(HWND window, WPARAM wParam) {
     SetPropA(window, kPropDpi, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(dpi)));
     SIZE size{};
     if (IsWindowVisible(window) && was != 0 && windowSize(window, &size))
-        SetWindowPos(window, nullptr, 0, 0, MulDiv(size.cx, static_cast<int>(dpi), static_cast<int>(was)),
+        SetWindowPos(window, nullptr, 0, 0,
+                     MulDiv(size.cx, static_cast<int>(dpi), static_cast<int>(was)),
                      MulDiv(size.cy, static_cast<int>(dpi), static_cast<int>(was)),
                      SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     return 0;

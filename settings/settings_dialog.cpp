@@ -67,9 +67,10 @@ INT_PTR onOk(HWND dialog) {
     char folder[kPathBufferSize];
     GetDlgItemTextA(dialog, IDC_FOLDER, folder, sizeof folder);
     if (takeFolder && std::strlen(folder) >= sizeof settings->documentFolder) {
-        MessageBoxA(dialog,
-                    "文書保存フォルダのパスが長すぎます。259 バイトまでのフォルダを指定してください。",
-                    kCaption, MB_OK | MB_ICONWARNING);
+        MessageBoxA(
+            dialog,
+            "文書保存フォルダのパスが長すぎます。259 バイトまでのフォルダを指定してください。",
+            kCaption, MB_OK | MB_ICONWARNING);
         SetFocus(GetDlgItem(dialog, IDC_FOLDER));
         return TRUE;
     }

@@ -76,8 +76,8 @@ static DWORD settingsFileError(const char *path) {
     if (std::strncmp(text, "\xEF\xBB\xBF", 3) == 0) // UTF-8's byte-order mark
         return kErrorSettingsUtf8;
     // ホッ, 日本 and 文書 (of the section and key names) as UTF-8 writes them.
-    for (const char *name : {"\xE3\x83\x9B\xE3\x83\x83", "\xE6\x97\xA5\xE6\x9C\xAC",
-                             "\xE6\x96\x87\xE6\x9B\xB8"})
+    for (const char *name :
+         {"\xE3\x83\x9B\xE3\x83\x83", "\xE6\x97\xA5\xE6\x9C\xAC", "\xE6\x96\x87\xE6\x9B\xB8"})
         if (std::strstr(text, name))
             return kErrorSettingsUtf8;
     return error;
@@ -120,8 +120,8 @@ bool SaveSettings(const AppSettings &settings) {
     char path[kPathBufferSize];
     if (!GetIniPath(path) || settings.fileError != 0) {
         SetLastError(settings.fileError == kErrorSettingsUtf8 ? kErrorSettingsUtf8
-                     : settings.fileError != 0              ? kErrorSettingsUnreadable
-                                                            : ERROR_FILENAME_EXCED_RANGE);
+                     : settings.fileError != 0                ? kErrorSettingsUnreadable
+                                                              : ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
     // Each write is tried; the error told is the first one's.

@@ -9,8 +9,8 @@
 constexpr std::size_t kSystemReasonSize = 512 + 16;
 
 // Jotwell's own reasons, in the range the system leaves to programs (bit 29 set).
-constexpr DWORD kErrorDraftIsLink = 0x20000001; // a link, or a file with other names too
-constexpr DWORD kErrorDraftHasNul = 0x20000002; // bytes that no typed text holds
+constexpr DWORD kErrorDraftIsLink = 0x20000001;        // a link, or a file with other names too
+constexpr DWORD kErrorDraftHasNul = 0x20000002;        // bytes that no typed text holds
 constexpr DWORD kErrorSettingsUnreadable = 0x20000003; // read at start it could not be
 constexpr DWORD kErrorSettingsUtf8 = 0x20000004;       // saved as UTF-8: none of its names match
 

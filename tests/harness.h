@@ -161,7 +161,6 @@ inline HANDLE startProgram(std::string commandLine, const std::string &folder = 
     return info.hProcess;
 }
 
-
 // Keys and mouse through SendInput, as the user gives them.
 inline void send(std::vector<INPUT> inputs) {
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));

@@ -175,8 +175,8 @@ TEST(Jotwell, EveryWayOutSavesWhatWasTypedInAnEditorOfItsOwn) {
 // A program at a drive's root (a USB stick's E:\\jotwell.exe) keeps its notes below the root.
 // Also: another program's messages whose pointers point anywhere, sent or posted, are not read:
 // the About box's and its link's notifications, the editor's DPI change, the About box's and the
-// main window's making again. (Wine lets a window procedure's fault in another's sent message pass: what
-// shows then is a note no longer saved as the settings say.)
+// main window's making again. (Wine lets a window procedure's fault in another's sent message pass:
+// what shows then is a note no longer saved as the settings say.)
 TEST(Jotwell, NotesGoBelowTheRootOfTheProgramsDrive) {
     const std::string drive = ownFolder() + "\\drive-r";
     std::string unix = drive.substr(2); // the folder as the machine Wine runs on names it
@@ -194,7 +194,8 @@ TEST(Jotwell, NotesGoBelowTheRootOfTheProgramsDrive) {
     ASSERT_NE(about, nullptr);
     const auto nowhere = static_cast<LPARAM>(0xFFFF800000000000ull); // memory of no process
     for (HWND to : {about, GetDlgItem(about, IDC_ABOUT_LINK)}) {
-        SendMessageTimeoutA(to, WM_NOTIFY, IDC_ABOUT_LINK, nowhere, SMTO_ABORTIFHUNG, 5000, nullptr);
+        SendMessageTimeoutA(to, WM_NOTIFY, IDC_ABOUT_LINK, nowhere, SMTO_ABORTIFHUNG, 5000,
+                            nullptr);
         PostMessageA(to, WM_NOTIFY, IDC_ABOUT_LINK, nowhere);
     }
     SendMessageTimeoutA(about, WM_INITDIALOG, 0, nowhere, SMTO_ABORTIFHUNG, 5000, nullptr);
@@ -206,8 +207,8 @@ TEST(Jotwell, NotesGoBelowTheRootOfTheProgramsDrive) {
     PostMessageA(app.editor(), WM_DPICHANGED, MAKEWPARAM(144, 144), nowhere);
     CREATESTRUCTA create{};
     create.lpCreateParams = reinterpret_cast<void *>(nowhere);
-    SendMessageTimeoutA(app.main, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create),
-                        SMTO_ABORTIFHUNG, 5000, nullptr);
+    SendMessageTimeoutA(app.main, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create), SMTO_ABORTIFHUNG,
+                        5000, nullptr);
     ASSERT_TRUE(app.hotkey() && app.hotkey() && app.type(L"x", "x")) << "closed and opened";
     pressKeys({VK_ESCAPE});
     ASSERT_TRUE(waitUntil([&] { return !app.editor(); }));
@@ -250,8 +251,8 @@ TEST(Jotwell, TheDraftKeepsUpWithSteadyTypingAndTheNextStartSavesIt) {
     ASSERT_TRUE(app.hotkey());
     typeText(L"二番目");
     EXPECT_TRUE(waitUntil([&] { return readFile(draft) == "二番目"; }, 3000)) << "typing paused";
-    EXPECT_EQ(GetFileAttributesA(draft.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY),
-              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+    const DWORD hidden = FILE_ATTRIBUTE_HIDDEN; // a file's, not a folder's or what is not there
+    EXPECT_EQ(GetFileAttributesA(draft.c_str()) & (hidden | FILE_ATTRIBUTE_DIRECTORY), hidden);
 }
 
 // Run with an English locale, whose code page for non-Unicode programs is 1252: Jotwell says

@@ -97,11 +97,12 @@ TEST(Path, CutsAndJoins) {
     for (const auto &[base, path, expected] : resolves) {
         char destination[kPathBufferSize] = "x";
         const PathResolution result = pathResolve(destination, base, path.c_str());
-        EXPECT_EQ(result, expected == "!" ? kPathInvalid : expected == "+" ? kPathTooLong
-                                                                          : kPathResolved)
+        EXPECT_EQ(result == kPathInvalid   ? "!"
+                  : result == kPathTooLong ? "+"
+                                           : destination,
+                  expected)
             << base << " + " << path;
-        EXPECT_EQ(std::string(destination), result == kPathResolved ? expected : "")
-            << base << " + " << path;
+        EXPECT_TRUE(result == kPathResolved || !*destination) << "left in the destination";
     }
 }
 

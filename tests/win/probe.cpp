@@ -3,8 +3,8 @@
 // settings, saves them back, and ends with the hotkey it read.
 //
 // "campaign FOLDER LOG N": drafts "text N", "text N+1", ... one after another as the editor
-// does, saving each as a note below FOLDER (erasing every third instead), until it is killed;
-// LOG hears N once text N is drafted.
+// does, saving each as a note below FOLDER, until it is killed; LOG hears N once text N is
+// drafted.
 #include <cstdio>
 #include <cstdlib>
 
@@ -25,16 +25,13 @@ int main(int argc, char **argv) {
     for (int text = std::atoi(argv[4]);; ++text) {
         char typed[32], line[16];
         std::snprintf(typed, sizeof typed, "text %d", text);
+        const int length = std::snprintf(line, sizeof line, "%d\n", text);
         DWORD written = 0;
         Draft draft{};
         NoteSaveResult result{};
         if (!writeDraft(&draft, settings, typed) ||
-            !WriteFile(log, line, static_cast<DWORD>(std::snprintf(line, sizeof line, "%d\n", text)),
-                       &written, nullptr))
+            !WriteFile(log, line, length, &written, nullptr))
             return 2;
-        if (text % 3 != 2)
-            saveNote(&draft, settings, typed, &result);
-        else
-            eraseDraft(&draft);
+        saveNote(&draft, settings, typed, &result);
     }
 }
