@@ -284,7 +284,7 @@ bool readRecord(const Slot &slot, DraftRecord *record, bool *whole, DraftOutcome
     *whole = text && parseDraftRecord(text, record);
     const DWORD error = text ? ERROR_SUCCESS : GetLastError();
     std::free(text);
-    if (text || error == ERROR_FILE_NOT_FOUND)
+    if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND)
         return true;
     failed(outcome, slot.record, error);
     return false;
