@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "capture/draft_record.h"
 #include "settings/settings.h"
@@ -125,10 +126,8 @@ bool holdsRecordedText(const char *path, const DraftRecord &record) {
 
 // Whether the note the record names took its name in its day folder: ERROR_SUCCESS when it
 // did, ERROR_FILE_NOT_FOUND when it did not, or why the folder could not be searched.
-DWORD findRecordedNote(const DraftRecord &record) {
-    char folder[kPathBufferSize], name[kNoteNameSize], pattern[kPathBufferSize];
-    sjisCopyBounded(sizeof folder, folder, record.temporary);
-    pathCutLastComponent(folder);
+DWORD findRecordedNote(const char *folder, const DraftRecord &record) {
+    char name[kNoteNameSize], pattern[kPathBufferSize];
     noteFileName(record.time, 1, name); // hhmmss.txt: its seconds' notes are hhmmss*.txt
     std::strcpy(name + 6, "*.txt");
     if (!joinFolder(pattern, folder, name))
@@ -303,7 +302,12 @@ bool recoverSlot(const AppSettings &settings, const char *folder, int sequence,
     if (!readRecord(slot, &record, &whole, outcome))
         return true;
     if (whole && record.kind == DraftRecord::kSaved) {
-        const DWORD found = findRecordedNote(record);
+        PendingNote note{};
+        note.time = record.time;
+        sjisCopyBounded(sizeof note.temporary, note.temporary, record.temporary);
+        sjisCopyBounded(sizeof note.dayFolder, note.dayFolder, record.temporary);
+        const char *temporaryName = pathCutLastComponent(note.dayFolder);
+        const DWORD found = findRecordedNote(note.dayFolder, record);
         if (found == ERROR_SUCCESS) {
             settleSlot(slot); // saved before the process ended
             return false;
@@ -312,15 +316,7 @@ bool recoverSlot(const AppSettings &settings, const char *folder, int sequence,
             return failed(outcome, record.temporary, found);
         // Ended after the note was written whole and before it took its name. Only a file of
         // the name a save writes is taken: a planted record could name any other.
-        char name[kPathBufferSize];
-        sjisCopyBounded(sizeof name, name, record.temporary);
-        if (isNoteTemporaryName(pathCutLastComponent(name)) &&
-            holdsRecordedText(record.temporary, record)) {
-            PendingNote note{};
-            sjisCopyBounded(sizeof note.temporary, note.temporary, record.temporary);
-            sjisCopyBounded(sizeof note.dayFolder, note.dayFolder, record.temporary);
-            pathCutLastComponent(note.dayFolder);
-            note.time = record.time;
+        if (isNoteTemporaryName(temporaryName) && holdsRecordedText(note.temporary, record)) {
             outcome->saved = nameNote(note, &outcome->result);
             if (outcome->saved)
                 settleSlot(slot);
@@ -433,12 +429,8 @@ void recoverDrafts(const AppSettings &settings, DraftReport report, void *contex
             report(outcome, context);
     // Oldest first, so that the notes' names follow the order they were written in.
     for (int i = 1; i < total; ++i)
-        for (int j = i; j > 0 && CompareFileTime(&slots[j].written, &slots[j - 1].written) < 0;
-             --j) {
-            const Found earlier = slots[j - 1];
-            slots[j - 1] = slots[j];
-            slots[j] = earlier;
-        }
+        for (int j = i; j > 0 && CompareFileTime(&slots[j].written, &slots[j - 1].written) < 0; --j)
+            std::swap(slots[j - 1], slots[j]);
     for (int i = 0; i < total; ++i)
         if (recoverSlot(settings, folders[slots[i].folder], slots[i].sequence, &outcome))
             report(outcome, context);
