@@ -73,9 +73,8 @@ static DWORD settingsFileError(const char *path) {
     const DWORD error = ReadFile(file, text, sizeof text - 1, &got, nullptr) ? 0 : GetLastError();
     CloseHandle(file);
     text[got] = '\0';
-    if (std::strncmp(text, "\xEF\xBB\xBF", 3) == 0) // UTF-8's byte-order mark
-        return kErrorSettingsUtf8;
-    // ホッ, 日本 and 文書 (of the section and key names) as UTF-8 writes them.
+    // ホッ, 日本 and 文書 (of the section and key names) as UTF-8 writes them, after a
+    // byte-order mark or not: every section and key Jotwell reads has one of them.
     for (const char *name :
          {"\xE3\x83\x9B\xE3\x83\x83", "\xE6\x97\xA5\xE6\x9C\xAC", "\xE6\x96\x87\xE6\x9B\xB8"})
         if (std::strstr(text, name))
