@@ -149,14 +149,18 @@ inline std::string localDrafts() {
 
 // A program started in the folder (the current one when empty): its process, null if none (and
 // always for a program of the machine Wine runs on, Z:\\bin\\ln say: Wine gives no handle to
-// wait on, so the caller waits for what it does).
+// wait on, so the caller waits for what it does). A start that Wine fails with
+// ERROR_INTERNAL_ERROR (seen once in thousands, right after a process was killed) is tried again.
 inline HANDLE startProgram(std::string commandLine, const std::string &folder = "") {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &info))
-        return nullptr;
+    for (int tries = 1;
+         !CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                         folder.empty() ? nullptr : folder.c_str(), &startup, &info);
+         ++tries)
+        if (GetLastError() != ERROR_INTERNAL_ERROR || tries == 3)
+            return nullptr;
     CloseHandle(info.hThread);
     return info.hProcess;
 }
