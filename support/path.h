@@ -71,6 +71,14 @@ bool isDirectory(const char *path);
 bool moveFileRetrying(const char *from, const char *to, unsigned long flags);
 bool deleteFileRetrying(const char *path);
 
-// Removes a file found under a name, never what a link of that name points to.
+// Replaces a file found under a name with an empty one of Jotwell's own, or removes it: never
+// what a link of that name points to. An empty "~jw*.tmp" is left when the process ends midway.
+bool emptyFoundFile(const char *path);
 bool removeFoundFile(const char *path);
+
+// Called after each step that makes, writes, renames or removes one of Jotwell's files, with
+// what the step did: a test's probe ends the process there, to see that each such moment keeps
+// every text. Null in the program.
+extern void (*afterFileStep)(const char *step);
+void fileStepDone(const char *step);
 #endif

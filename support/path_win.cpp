@@ -65,17 +65,33 @@ bool deleteFileRetrying(const char *path) {
     return retryWhileHeld([&] { return DeleteFileA(path) != 0; }, sharingOrAccess);
 }
 
-bool removeFoundFile(const char *path) {
-    // Windows deletes a symbolic link itself, Wine what it points to. A rename replaces the
-    // link itself on both: a new file of Jotwell's own takes the name first, then goes.
+void (*afterFileStep)(const char *step) = nullptr;
+
+void fileStepDone(const char *step) {
+    if (afterFileStep)
+        afterFileStep(step);
+}
+
+bool emptyFoundFile(const char *path) {
+    // Windows deletes or opens a symbolic link itself, Wine what it points to. A rename
+    // replaces the link itself on both: a new empty file of Jotwell's own takes the name.
     char folder[kPathBufferSize], scratch[MAX_PATH + 16];
     sjisCopyBounded(sizeof folder, folder, path);
     pathCutLastComponent(folder);
     if (GetTempFileNameA(folder, "~jw", 0, scratch) == 0)
         return false;
+    fileStepDone("scratch made");
     if (!MoveFileExA(scratch, path, MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileA(scratch);
         return false;
     }
-    return DeleteFileA(path) != 0;
+    fileStepDone("emptied");
+    return true;
+}
+
+bool removeFoundFile(const char *path) {
+    if (!emptyFoundFile(path) || !DeleteFileA(path))
+        return false;
+    fileStepDone("removed");
+    return true;
 }
