@@ -1,3 +1,5 @@
+// The draft, the save and the start's recovery: the steps and what each state means are in
+// draft.h.
 #include "capture/draft.h"
 
 #include <shlobj.h>
@@ -14,25 +16,40 @@
 
 namespace {
 
-// One slot of a draft folder: the draft, its record, and the name the draft is written under
-// before it is renamed to its own.
 struct Slot {
     char draft[kPathBufferSize];
     char record[kPathBufferSize];
     char temporary[kPathBufferSize];
+    char lock[kPathBufferSize];
 };
 
 bool slotOf(const char *folder, int sequence, Slot *slot) {
-    char draft[kNoteNameSize], record[kNoteNameSize], temporary[kNoteNameSize];
+    char draft[kNoteNameSize], record[kNoteNameSize], temporary[kNoteNameSize], lock[kNoteNameSize];
     return draftFileName(sequence, draft) && draftRecordName(sequence, record) &&
-           draftTemporaryName(sequence, temporary) && joinFolder(slot->draft, folder, draft) &&
-           joinFolder(slot->record, folder, record) &&
-           joinFolder(slot->temporary, folder, temporary);
+           draftTemporaryName(sequence, temporary) && draftLockName(sequence, lock) &&
+           joinFolder(slot->draft, folder, draft) && joinFolder(slot->record, folder, record) &&
+           joinFolder(slot->temporary, folder, temporary) && joinFolder(slot->lock, folder, lock);
+}
+
+// The slot's lock: a hidden file held without sharing, removed when its handle closes, however
+// the process ends. Null, and *held true, while another editor or start holds it; null alone
+// when it cannot be made.
+HANDLE lockSlot(const Slot &slot, bool *held) {
+    HANDLE lock = CreateFileA(
+        slot.lock, DELETE, 0, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    *held = lock == INVALID_HANDLE_VALUE &&
+            (GetLastError() == ERROR_SHARING_VIOLATION || GetLastError() == ERROR_ACCESS_DENIED);
+    return lock == INVALID_HANDLE_VALUE ? nullptr : lock;
 }
 
 // Removed, or not there to remove.
-bool gone(bool removed) {
-    return removed || GetLastError() == ERROR_FILE_NOT_FOUND;
+bool removed(const char *path) {
+    if (deleteFileRetrying(path)) {
+        fileStepDone("removed");
+        return true;
+    }
+    return GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 HANDLE createNewFile(const char *path) {
@@ -43,7 +60,7 @@ HANDLE createNewFile(const char *path) {
 // A new file holding exactly the bytes, flushed to the disk. It is always created new, never
 // opened, so that a link planted under the name is never followed: a draft cannot truncate
 // the file it points to. A leftover of the name goes first.
-bool writeNewFile(const char *path, const char *bytes, std::size_t length) {
+bool writeNewFile(const char *path, const char *bytes, std::size_t length, const char *step) {
     HANDLE file = createNewFile(path);
     const DWORD error = GetLastError();
     if (file == INVALID_HANDLE_VALUE &&
@@ -54,25 +71,58 @@ bool writeNewFile(const char *path, const char *bytes, std::size_t length) {
     DWORD written = writeWhole(file, bytes, length);
     if (!CloseHandle(file) && written == ERROR_SUCCESS)
         written = GetLastError();
-    if (written == ERROR_SUCCESS)
+    if (written == ERROR_SUCCESS) {
+        fileStepDone(step);
         return true;
+    }
     DeleteFileA(path);
     SetLastError(written);
     return false;
 }
 
-bool writeRecord(const char *path, const DraftRecord &record) {
+// Written under the slot's ".tmp" and renamed over the destination, which thus holds the old
+// bytes or the new, whole.
+bool replaceFile(const Slot &slot, const char *destination, const char *bytes, std::size_t length,
+                 const char *step) {
+    if (!writeNewFile(slot.temporary, bytes, length, "written"))
+        return false;
+    if (!moveFileRetrying(slot.temporary, destination,
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = GetLastError();
+        DeleteFileA(slot.temporary);
+        SetLastError(error);
+        return false;
+    }
+    fileStepDone(step);
+    return true;
+}
+
+// A new record where the slot has none; replaced at once where it has one.
+bool writeRecord(const Slot &slot, const DraftRecord &record, bool replace = false) {
     char text[kDraftRecordSize];
-    return formatDraftRecord(record, text) && writeNewFile(path, text, std::strlen(text));
+    if (!formatDraftRecord(record, text))
+        return false;
+    return replace ? replaceFile(slot, slot.record, text, std::strlen(text), "record replaced")
+                   : writeNewFile(slot.record, text, std::strlen(text), "record written");
+}
+
+DraftRecord recordOf(DraftRecord::Kind kind, const char *text, const NoteTime &time,
+                     const char *temporary) {
+    DraftRecord record{};
+    record.kind = kind;
+    record.size = std::strlen(text);
+    record.hash = textHash(text, record.size);
+    record.time = time;
+    sjisCopyBounded(sizeof record.temporary, record.temporary, temporary);
+    return record;
 }
 
 // The whole file (freed by the caller with free()), terminated, its length and what the
 // system says of it; null, with the last error set, when it cannot be read whole. A link is
 // opened as itself, never followed.
-char *readWhole(const char *path, DWORD share, std::size_t *length,
-                BY_HANDLE_FILE_INFORMATION *info) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+char *readWhole(const char *path, std::size_t *length, BY_HANDLE_FILE_INFORMATION *info) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return nullptr;
     DWORD got = 0;
@@ -97,7 +147,7 @@ char *readWhole(const char *path, DWORD share, std::size_t *length,
 // note: a link, a file with other names too, or bytes that are no text stay where they are.
 char *readDraft(const char *path, std::size_t *length, NoteTime *time) {
     BY_HANDLE_FILE_INFORMATION info{};
-    char *text = readWhole(path, FILE_SHARE_READ, length, &info);
+    char *text = readWhole(path, length, &info);
     if (!text)
         return nullptr;
     DWORD error = ERROR_SUCCESS;
@@ -114,76 +164,6 @@ char *readDraft(const char *path, std::size_t *length, NoteTime *time) {
     return nullptr;
 }
 
-// True when the file holds exactly the text the record names.
-bool holdsRecordedText(const char *path, const DraftRecord &record) {
-    std::size_t length = 0;
-    BY_HANDLE_FILE_INFORMATION info{};
-    char *text = readWhole(path, FILE_SHARE_READ | FILE_SHARE_DELETE, &length, &info);
-    const bool holds = text && length == record.size && textHash(text, length) == record.hash;
-    std::free(text);
-    return holds;
-}
-
-// Whether the note the record names took its name in its day folder: ERROR_SUCCESS when it
-// did, ERROR_FILE_NOT_FOUND when it did not, or why the folder could not be searched.
-DWORD findRecordedNote(const char *folder, const DraftRecord &record) {
-    char name[kNoteNameSize], pattern[kPathBufferSize];
-    noteFileName(record.time, 1, name); // hhmmss.txt: its seconds' notes are hhmmss*.txt
-    std::strcpy(name + 6, "*.txt");
-    if (!joinFolder(pattern, folder, name))
-        return ERROR_FILE_NOT_FOUND;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        return error == ERROR_PATH_NOT_FOUND || error == ERROR_NO_MORE_FILES ? ERROR_FILE_NOT_FOUND
-                                                                             : error;
-    }
-    bool saved = false;
-    do {
-        char path[kPathBufferSize];
-        saved = !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.nFileSizeHigh == 0 &&
-                found.nFileSizeLow == record.size && joinFolder(path, folder, found.cFileName) &&
-                holdsRecordedText(path, record);
-    } while (!saved && FindNextFileA(search, &found));
-    FindClose(search);
-    return saved ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
-}
-
-// The draft and then its record go; what stays (held by another program) waits for the next
-// start, and the record keeps it from being saved again.
-void settleSlot(const Slot &slot) {
-    if (gone(deleteFileRetrying(slot.draft)))
-        deleteFileRetrying(slot.record);
-}
-
-// Names the pending note and settles the draft, in an order that leaves the text one note
-// whatever moment the process ends at: the record goes to the disk first, then the note takes
-// its name, then the draft goes, then the record.
-bool settle(Draft *draft, const PendingNote &note, const char *text, NoteSaveResult *result) {
-    Slot slot;
-    const bool slotted = draft->sequence != 0 && slotOf(draft->folder, draft->sequence, &slot);
-    DraftRecord record{};
-    record.kind = DraftRecord::kSaved;
-    record.size = std::strlen(text);
-    record.hash = textHash(text, record.size);
-    record.time = note.time;
-    sjisCopyBounded(sizeof record.temporary, record.temporary, note.temporary);
-    const bool recorded = slotted && writeRecord(slot.record, record);
-    if (!nameNote(note, result)) {
-        // Without the note, the record proves nothing: the draft stays the text's keeper.
-        if (recorded)
-            DeleteFileA(slot.record);
-        DeleteFileA(note.temporary);
-        return false;
-    }
-    const bool draftGone = !draft->onDisk || gone(deleteFileRetrying(slot.draft));
-    draft->onDisk = false;
-    if (!draftGone || (recorded && !gone(deleteFileRetrying(slot.record))))
-        draft->sequence = 0; // left to the next start; later text takes another slot
-    return true;
-}
-
 // Where this editor's drafts go, decided once: see draft.h.
 bool chooseFolder(const AppSettings &settings, char (&folder)[kPathBufferSize]) {
     NoteSaveResult ignored{};
@@ -193,19 +173,112 @@ bool chooseFolder(const AppSettings &settings, char (&folder)[kPathBufferSize]) 
     return GetIniFolder(folder);
 }
 
-// A slot is free while neither a draft nor a record has its name.
+// The first slot whose lock this editor can take and that holds neither a draft nor a record.
 bool haveSlot(Draft *draft, const AppSettings &settings) {
+    if (draft->sequence != 0)
+        return true;
     if (!draft->folder[0] && !chooseFolder(settings, draft->folder)) {
         draft->folder[0] = '\0';
         return false;
     }
-    for (int sequence = 1; draft->sequence == 0 && sequence <= kDraftSequenceLimit; ++sequence) {
+    for (int sequence = 1; sequence <= kDraftSequenceLimit; ++sequence) {
         Slot slot;
-        if (slotOf(draft->folder, sequence, &slot) && !fileExists(slot.draft) &&
-            !fileExists(slot.record))
+        bool held = false;
+        HANDLE lock = slotOf(draft->folder, sequence, &slot) ? lockSlot(slot, &held) : nullptr;
+        if (lock && !fileExists(slot.draft) && !fileExists(slot.record)) {
             draft->sequence = sequence;
+            draft->lock = lock;
+            return true;
+        }
+        if (lock)
+            CloseHandle(lock);
     }
-    return draft->sequence != 0;
+    return false;
+}
+
+// The editor leaves its slot to the next start (its files wait there) and takes another when
+// it next needs one.
+void leaveSlot(Draft *draft) {
+    releaseDraft(draft);
+    draft->onDisk = false;
+}
+
+// The text as the slot's draft, replacing it whole.
+bool draftIn(Draft *draft, const Slot &slot, const char *text) {
+    const std::size_t length = std::strlen(text);
+    if (!replaceFile(slot, slot.draft, text, length, "draft replaced"))
+        return false;
+    draft->onDisk = true;
+    draft->size = length;
+    draft->hash = textHash(text, length);
+    return true;
+}
+
+// A note that will not take its name goes: emptied first, then its record, then the file, so
+// that a record never names a file that is gone without having become a note.
+void abandonNote(const char *temporary, const char *record) {
+    emptyFoundFile(temporary);
+    if (!record || removed(record))
+        removed(temporary);
+}
+
+// Steps 4 to 6 of a save (draft.h), T whole and, when recorded, R saying so. True once the note
+// has its name; *settled then tells whether D and R are gone, or wait for the next start.
+bool finishSave(const Slot &slot, bool recorded, bool draftOnDisk, DraftRecord *record,
+                const PendingNote &note, NoteSaveResult *result, bool *settled) {
+    *settled = false;
+    // Without a record nothing would name T: D then stays until the note has its name.
+    bool draftStays = draftOnDisk;
+    if (draftOnDisk && recorded && record->kind == DraftRecord::kDraftFirst) {
+        draftStays = !removed(slot.draft);
+        record->kind = draftStays ? DraftRecord::kNoteFirst : record->kind;
+        if (draftStays && !writeRecord(slot, *record, true)) {
+            sjisCopyBounded(sizeof result->path, result->path, slot.draft);
+            result->error = GetLastError() ? GetLastError() : ERROR_SHARING_VIOLATION;
+            return false;
+        }
+    }
+    bool durable = false;
+    if (!nameNote(note, result, &durable))
+        return false;
+    // A name the system could not say is on the disk: the next start settles D and R.
+    if (!durable || (draftStays && !removed(slot.draft)))
+        return true;
+    *settled = !recorded || removed(slot.record);
+    return true;
+}
+
+// A save's steps for the text in the draft's slot (or with no record, where it has none).
+// On failure the text is kept in D (unless keep is false: then T and R stay when D is gone),
+// and T goes.
+bool saveInSlot(Draft *draft, PendingNote *note, const char *text, bool keep,
+                NoteSaveResult *result) {
+    Slot slot;
+    const bool slotted = draft->sequence != 0 && slotOf(draft->folder, draft->sequence, &slot);
+    HANDLE file = createTemporaryNote(note, result);
+    if (file == INVALID_HANDLE_VALUE) {
+        if (slotted && keep)
+            draftIn(draft, slot, text);
+        return false;
+    }
+    DraftRecord record = recordOf(DraftRecord::kDraftFirst, text, note->time, note->temporary);
+    const bool recorded = slotted && writeRecord(slot, record);
+    const bool whole = writeTemporaryNote(file, *note, text, result);
+    bool settled = false;
+    if (whole && finishSave(slot, recorded, draft->onDisk, &record, *note, result, &settled)) {
+        draft->onDisk = false;
+        if (!settled && slotted)
+            leaveSlot(draft);
+        return true;
+    }
+    // The note did not take its name: the text goes back to D, then T goes.
+    const bool inDraft = slotted && keep && draftIn(draft, slot, text);
+    if (whole && slotted && !inDraft && !fileExists(slot.draft)) {
+        leaveSlot(draft); // T is the text's only whole copy: it waits for the next start
+        return false;
+    }
+    abandonNote(note->temporary, recorded ? slot.record : nullptr);
+    return false;
 }
 
 } // namespace
@@ -223,19 +296,8 @@ bool localDraftFolder(char (&folder)[kPathBufferSize], bool make) {
 
 bool writeDraft(Draft *draft, const AppSettings &settings, const char *text) {
     Slot slot;
-    if (!haveSlot(draft, settings) || !slotOf(draft->folder, draft->sequence, &slot))
-        return false;
-    const std::size_t length = std::strlen(text);
-    if (!writeNewFile(slot.temporary, text, length))
-        return false;
-    if (!moveFileRetrying(slot.temporary, slot.draft, MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileA(slot.temporary);
-        return false;
-    }
-    draft->onDisk = true;
-    draft->size = length;
-    draft->hash = textHash(text, length);
-    return true;
+    return haveSlot(draft, settings) && slotOf(draft->folder, draft->sequence, &slot) &&
+           draftIn(draft, slot, text);
 }
 
 void eraseDraft(Draft *draft) {
@@ -246,125 +308,214 @@ void eraseDraft(Draft *draft) {
     record.kind = DraftRecord::kErased;
     record.size = draft->size;
     record.hash = draft->hash;
-    const bool recorded = writeRecord(slot.record, record);
+    const bool recorded = writeRecord(slot, record);
     draft->onDisk = false;
-    if (!gone(deleteFileRetrying(slot.draft)) ||
-        (recorded && !gone(deleteFileRetrying(slot.record))))
-        draft->sequence = 0; // left to the next start; later text takes another slot
+    if (!removed(slot.draft) || (recorded && !removed(slot.record)))
+        leaveSlot(draft);
 }
 
 bool saveNote(Draft *draft, const AppSettings &settings, const char *text, NoteSaveResult *result) {
     char root[kPathBufferSize];
     PendingNote note;
-    if (!noteRoot(settings, root, result) || !prepareNote(root, noteTimeNow(), text, &note, result))
+    if (!noteRoot(settings, root, result) || !makeNoteFolders(root, noteTimeNow(), &note, result)) {
+        writeDraft(draft, settings, text);
         return false;
-    // A slot for the record even before the first draft: a crash before the note has its name
-    // then still leaves its text to be found.
+    }
+    // A slot for the record even before the first draft: a save ended at any step then still
+    // leaves its text to be found.
     haveSlot(draft, settings);
-    return settle(draft, note, text, result);
+    return saveInSlot(draft, &note, text, true, result);
+}
+
+void releaseDraft(Draft *draft) {
+    if (draft->lock)
+        CloseHandle(draft->lock);
+    draft->lock = nullptr;
+    draft->sequence = 0;
 }
 
 namespace {
 
-bool failed(DraftOutcome *outcome, const char *path, DWORD error) {
-    sjisCopyBounded(kPathBufferSize, outcome->result.path, path);
-    outcome->result.error = error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
-    outcome->saved = false;
+// The start's recovery of one slot, its lock held.
+struct Recovery {
+    const char *root;             // the notes' root, empty when the settings give none
+    const NoteSaveResult &noRoot; // why not, then
+    const char *folder;
+    int sequence;
+    Slot slot;
+    DraftOutcome *outcome;
+};
+
+// Told: kept, with why and where the text is.
+bool keep(const Recovery &r, const char *path, DWORD error, const char *kept, bool again = true) {
+    NoteSaveResult &result = r.outcome->result;
+    sjisCopyBounded(sizeof result.path, result.path, path);
+    result.error = error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+    sjisCopyBounded(sizeof r.outcome->kept, r.outcome->kept, kept);
+    r.outcome->saved = false;
+    r.outcome->again = again;
     return true;
 }
 
-// What the slot's record says, if it has a whole one; false, with outcome told, when it
-// cannot be read.
-bool readRecord(const Slot &slot, DraftRecord *record, bool *whole, DraftOutcome *outcome) {
-    std::size_t length = 0;
-    BY_HANDLE_FILE_INFORMATION info{};
-    char *text = readWhole(slot.record, FILE_SHARE_READ | FILE_SHARE_DELETE, &length, &info);
-    // A record cut short by the end of its writer was written before any note took its name.
-    *whole = text && parseDraftRecord(text, record);
-    const DWORD error = text ? ERROR_SUCCESS : GetLastError();
-    std::free(text);
-    if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND)
-        return true;
-    failed(outcome, slot.record, error);
+bool saved(const Recovery &r) {
+    r.outcome->saved = true;
+    return true;
+}
+
+// D gone, then R: the text is a note already, or was erased. A D held by another program keeps
+// R, which keeps the next start from saving it again.
+bool settle(const Recovery &r) {
+    if (removed(r.slot.draft))
+        removed(r.slot.record);
     return false;
 }
 
-// One slot an earlier run left. True when outcome has something to tell.
-bool recoverSlot(const AppSettings &settings, const char *folder, int sequence,
-                 DraftOutcome *outcome) {
-    zeroFill(outcome, sizeof *outcome);
-    Slot slot;
-    if (!slotOf(folder, sequence, &slot))
-        return false;
-    sjisCopyBounded(sizeof outcome->draft, outcome->draft, slot.draft);
-    DraftRecord record;
-    bool whole = false;
-    if (!readRecord(slot, &record, &whole, outcome))
-        return true;
-    if (whole && record.kind == DraftRecord::kSaved) {
-        PendingNote note{};
-        note.time = record.time;
-        sjisCopyBounded(sizeof note.temporary, note.temporary, record.temporary);
-        sjisCopyBounded(sizeof note.dayFolder, note.dayFolder, record.temporary);
-        const char *temporaryName = pathCutLastComponent(note.dayFolder);
-        const DWORD found = findRecordedNote(note.dayFolder, record);
-        if (found == ERROR_SUCCESS) {
-            settleSlot(slot); // saved before the process ended
-            return false;
-        }
-        if (found != ERROR_FILE_NOT_FOUND)
-            return failed(outcome, record.temporary, found);
-        // Ended after the note was written whole and before it took its name. Only a file of
-        // the name a save writes is taken: a planted record could name any other.
-        if (isNoteTemporaryName(temporaryName) && holdsRecordedText(note.temporary, record)) {
-            outcome->saved = nameNote(note, &outcome->result);
-            if (outcome->saved)
-                settleSlot(slot);
-            return true;
-        }
-    }
+// No record, or one cut short: D is the text. True when there is something to tell.
+bool recoverDraft(const Recovery &r) {
     std::size_t length = 0;
     NoteTime time{};
-    char *text = readDraft(slot.draft, &length, &time); // freed here
+    char *text = readDraft(r.slot.draft, &length, &time); // freed here
     if (!text) {
-        // Only a draft that is not there is no draft: any other failure keeps it, and is told.
         const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND)
-            return failed(outcome, slot.draft, error);
-        DeleteFileA(slot.record);
-        return false;
+        if (error == ERROR_FILE_NOT_FOUND)
+            return settle(r);
+        const bool again = error != kErrorDraftIsLink && error != kErrorDraftHasNul;
+        return keep(r, r.slot.draft, error, r.slot.draft, again);
     }
-    const bool erased = whole && record.kind == DraftRecord::kErased && record.size == length &&
-                        record.hash == textHash(text, length);
-    bool told = false;
-    if (erased || length == 0) {
-        settleSlot(slot);
-    } else {
-        Draft draft{};
-        sjisCopyBounded(sizeof draft.folder, draft.folder, folder);
-        draft.sequence = sequence;
-        draft.onDisk = true;
-        char root[kPathBufferSize];
-        PendingNote note;
-        outcome->saved = noteRoot(settings, root, &outcome->result) &&
-                         prepareNote(root, time, text, &note, &outcome->result) &&
-                         settle(&draft, note, text, &outcome->result);
-        told = true;
+    if (length == 0) {
+        std::free(text);
+        return settle(r);
     }
+    if (!r.root[0]) {
+        std::free(text);
+        return keep(r, r.noRoot.path, r.noRoot.error, r.slot.draft);
+    }
+    Draft draft{};
+    sjisCopyBounded(sizeof draft.folder, draft.folder, r.folder);
+    draft.sequence = r.sequence;
+    draft.onDisk = true;
+    PendingNote note;
+    NoteSaveResult &result = r.outcome->result;
+    const bool done = makeNoteFolders(r.root, time, &note, &result) &&
+                      saveInSlot(&draft, &note, text, false, &result);
     std::free(text);
+    if (done)
+        return saved(r);
+    return keep(r, result.path, result.error,
+                fileExists(r.slot.draft) ? r.slot.draft : note.temporary);
+}
+
+// An erase that ended early: D goes if it holds the erased text; a D of another text is
+// a text of its own.
+bool recoverErased(const Recovery &r, const DraftRecord &record) {
+    std::size_t length = 0;
+    BY_HANDLE_FILE_INFORMATION info{};
+    char *text = readWhole(r.slot.draft, &length, &info); // freed here
+    const DWORD error = text ? ERROR_SUCCESS : GetLastError();
+    const bool erased = text && record.size == length && record.hash == textHash(text, length);
+    std::free(text);
+    if (erased || error == ERROR_FILE_NOT_FOUND)
+        return settle(r);
+    if (error != ERROR_SUCCESS)
+        return keep(r, r.slot.draft, error, r.slot.draft);
+    return recoverDraft(r);
+}
+
+// Only a temporary note of the record's own time in its day folder of the notes' root is ever
+// read, named or removed for a record: one planted elsewhere reaches nothing, no share or
+// folder the settings do not name.
+bool namesOwnNote(const char *root, const DraftRecord &record, PendingNote *note) {
+    char month[kNoteNameSize], day[kNoteNameSize], monthFolder[kPathBufferSize],
+        expected[kPathBufferSize], name[kNoteNameSize];
+    sjisCopyBounded(sizeof note->dayFolder, note->dayFolder, record.temporary);
+    const char *temporary = pathCutLastComponent(note->dayFolder);
+    sjisCopyBounded(sizeof note->temporary, note->temporary, record.temporary);
+    note->time = record.time;
+    return root[0] && noteMonthFolderName(record.time, month) &&
+           noteDayFolderName(record.time, day) && noteFileName(record.time, 1, name) &&
+           joinFolder(monthFolder, root, month) && joinFolder(expected, monthFolder, day) &&
+           lstrcmpiA(expected, note->dayFolder) == 0 && isNoteTemporaryName(temporary) &&
+           std::strncmp(temporary + 1, name, 6) == 0;
+}
+
+// What became of a save the record names: T's state decides (draft.h).
+bool recoverSave(const Recovery &r, DraftRecord *record) {
+    PendingNote note;
+    if (!namesOwnNote(r.root, *record, &note))
+        return keep(r, record->temporary, kErrorRecordElsewhere, r.slot.record, false);
+    std::size_t length = 0;
+    BY_HANDLE_FILE_INFORMATION info{};
+    char *text = readWhole(note.temporary, &length, &info); // freed here
+    const DWORD error = text ? ERROR_SUCCESS : GetLastError();
+    const bool whole = text && record->size == length && record->hash == textHash(text, length);
+    std::free(text);
+    if (whole) {
+        bool settled = false;
+        NoteSaveResult &result = r.outcome->result;
+        if (finishSave(r.slot, true, fileExists(r.slot.draft), record, note, &result, &settled))
+            return saved(r);
+        return keep(r, result.path, result.error, note.temporary);
+    }
+    if (error == ERROR_SUCCESS) { // cut short before the text was in it
+        abandonNote(note.temporary, r.slot.record);
+        return recoverDraft(r);
+    }
+    // Gone only where the notes' root is there to say so: a drive or share that is missing says
+    // nothing.
+    if ((error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) || !isDirectory(r.root))
+        return keep(r, note.temporary, error,
+                    fileExists(r.slot.draft) ? r.slot.draft : note.temporary);
+    if (record->kind == DraftRecord::kNoteFirst)
+        return settle(r);
+    removed(r.slot.record); // T never held the text: D, if any, is it
+    return recoverDraft(r);
+}
+
+// One slot an earlier run left. True when outcome has something to tell.
+bool recoverSlot(const char *root, const NoteSaveResult &noRoot, const char *folder, int sequence,
+                 DraftOutcome *outcome) {
+    zeroFill(outcome, sizeof *outcome);
+    Recovery r{root, noRoot, folder, sequence, {}, outcome};
+    bool held = false;
+    HANDLE lock = slotOf(folder, sequence, &r.slot) ? lockSlot(r.slot, &held) : nullptr;
+    if (held || !r.slot.draft[0])
+        return false; // another instance's, in use
+    // A draft or record cut short while it was written: the file it was to replace stands.
+    if (fileExists(r.slot.temporary))
+        removeFoundFile(r.slot.temporary);
+    std::size_t length = 0;
+    BY_HANDLE_FILE_INFORMATION info{};
+    char *text = readWhole(r.slot.record, &length, &info); // freed here
+    const DWORD error = text ? ERROR_SUCCESS : GetLastError();
+    DraftRecord record{};
+    // A record cut short by the end of its writer was written before T held any text.
+    const bool whole = text && parseDraftRecord(text, &record);
+    std::free(text);
+    bool told = false;
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND)
+        told = keep(r, r.slot.record, error, r.slot.draft);
+    else if (whole && record.kind == DraftRecord::kErased)
+        told = recoverErased(r, record);
+    else if (whole)
+        told = recoverSave(r, &record);
+    else
+        told = recoverDraft(r);
+    if (lock)
+        CloseHandle(lock);
     return told;
 }
 
 struct Found {
-    FILETIME written; // the draft's last write; zero for a record alone
+    FILETIME written; // the draft's last write; zero for a slot without one
     int folder;
     int sequence;
 };
 
-// The slots of drafts and records in one folder, added to found; half-written drafts are
-// removed. False, with outcome saying why, when the folder could not be searched.
+// The slots in one folder, added to found; empty leftovers a minute old go. False, with
+// outcome saying why, when the folder could not be searched.
 bool findSlots(const char *folder, int index, Found *found, int *count, int capacity,
                DraftOutcome *outcome) {
+    removeLeftovers(folder);
     char pattern[kPathBufferSize];
     if (!joinFolder(pattern, folder, "~jotwell-draft*"))
         return true;
@@ -376,22 +527,23 @@ bool findSlots(const char *folder, int index, Found *found, int *count, int capa
             error == ERROR_NO_MORE_FILES)
             return true;
         zeroFill(outcome, sizeof *outcome);
-        sjisCopyBounded(sizeof outcome->draft, outcome->draft, folder);
-        failed(outcome, folder, error);
+        sjisCopyBounded(sizeof outcome->result.path, outcome->result.path, folder);
+        sjisCopyBounded(sizeof outcome->kept, outcome->kept, folder);
+        outcome->result.error = error;
+        outcome->again = true;
         return false;
     }
     Found slots[kDraftSequenceLimit + 1] = {};
     do {
+        const char *name = data.cFileName;
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
-        char path[kPathBufferSize];
-        if (const int sequence = draftSequenceOf(data.cFileName))
+        int sequence = draftSequenceOf(name);
+        if (sequence)
             slots[sequence] = {data.ftLastWriteTime, index, sequence};
-        else if (const int recorded = draftRecordSequenceOf(data.cFileName))
-            slots[recorded].sequence = recorded, slots[recorded].folder = index;
-        else if (draftTemporarySequenceOf(data.cFileName) &&
-                 joinFolder(path, folder, data.cFileName))
-            removeFoundFile(path); // the program ended while it was written
+        else if ((sequence = draftRecordSequenceOf(name)) ||
+                 (sequence = draftTemporarySequenceOf(name)))
+            slots[sequence].sequence = sequence, slots[sequence].folder = index;
     } while (FindNextFileA(search, &data));
     FindClose(search);
     for (const Found &slot : slots)
@@ -408,7 +560,10 @@ void recoverDrafts(const AppSettings &settings, DraftReport report, void *contex
     char folders[kFolders][kPathBufferSize] = {};
     char found[kPathBufferSize];
     int count = 0;
-    NoteSaveResult ignored{};
+    NoteSaveResult noRoot{};
+    char root[kPathBufferSize] = "";
+    if (!noteRoot(settings, root, &noRoot))
+        root[0] = '\0';
     const auto add = [&](bool have) {
         if (have && pathResolve(folders[count], found, "") == kPathResolved) {
             for (int i = 0; i < count; ++i)
@@ -418,7 +573,7 @@ void recoverDrafts(const AppSettings &settings, DraftReport report, void *contex
         }
     };
     add(localDraftFolder(found, false));
-    add(noteRoot(settings, found, &ignored) && isDirectory(found));
+    add(root[0] && isDirectory(root) && sjisCopyBounded(sizeof found, found, root));
     add(GetIniFolder(found));
 
     Found slots[kFolders * kDraftSequenceLimit];
@@ -432,6 +587,6 @@ void recoverDrafts(const AppSettings &settings, DraftReport report, void *contex
         for (int j = i; j > 0 && CompareFileTime(&slots[j].written, &slots[j - 1].written) < 0; --j)
             std::swap(slots[j - 1], slots[j]);
     for (int i = 0; i < total; ++i)
-        if (recoverSlot(settings, folders[slots[i].folder], slots[i].sequence, &outcome))
+        if (recoverSlot(root, noRoot, folders[slots[i].folder], slots[i].sequence, &outcome))
             report(outcome, context);
 }

@@ -1,10 +1,47 @@
-// The draft: the text of the open editor kept on disk while it is being typed, so that it
-// outlives the process. A hidden file, kDraftName (or ~jotwell-draft_2.txt, ... beside drafts
-// an earlier run left), in Jotwell's folder of the user's local application data, where only
-// this user on this machine writes; only where that folder cannot be had, in the notes' root
-// when that folder exists, else beside the settings file. A draft never makes the notes' root.
-// Before a draft's text is saved as a note or erased, a record beside it says so (draft_record.h):
-// the next start turns every draft it finds into exactly one note, or none for an erased one.
+// The draft and the save: how a text reaches its note whatever moment the process ends at, and
+// what a start makes of what an earlier run left.
+//
+// The rule: each text the user closed is, from the moment its save has written it whole, either
+// a note or whole in a file that the next start turns into exactly one note; an erased text
+// never comes back; nothing Jotwell did not write, and nothing that is the only whole copy of a
+// text, is ever deleted. Each step below is on the disk (flushed, or written through) before a
+// later one relies on it, so the rule holds with the notes on another volume than the drafts.
+//
+// The files. A note is written as T, ~hhmmss.tmp (~hhmmss_2.tmp, ...), in its day folder, then
+// renamed to hhmmss.txt. A draft folder (Jotwell's in the user's local application data; only
+// where that cannot be had, the notes' root if it exists, else the settings file's folder) holds
+// slots N of four names ("~jotwell-draft" or "~jotwell-draft_N" and): ".txt" the draft D, ".tmp"
+// what D or R is written under before it replaces it, ".rec" the record R of what becomes of the
+// text, ".lock" the lock: held by the editor or the start that uses the slot, so that another
+// instance of the user's (in another session) passes it by.
+//
+// A save (saveNote):
+//   1. T made new and empty.
+//   2. R "saving": T, the note's time, the text's size and hash. A D beside it is older.
+//   3. T holds the text, flushed.
+//   4. D removed. (Held by another program: R "saved" replaces R first, and D goes after 5.)
+//   5. T takes the first free note name, replacing nothing; written through and flushed.
+//   6. R removed. Then empty T's a minute old in the day folder go: no text is in them.
+//   A save that fails keeps the text in D and then empties and removes T (R first); where D
+//   cannot be written after 4, T and R stay for the next start.
+// An erase (eraseDraft): R "erased" with D's size and hash; D removed; R removed.
+// A draft (writeDraft): ".tmp" written whole and flushed, then renamed over D.
+//
+// A start (recoverDrafts), slot by slot with its lock, never one that another instance holds:
+//   - ".tmp" removed: a draft or record cut short, never a closed text's only copy.
+//   - R cannot be read: nothing removed; told, tried again.
+//   - R "saving" or "saved" naming anything but a temporary note of its time in its day folder
+//     of the notes' root: nothing touched; told.
+//   - T holds R's text whole: the save goes on from 4.
+//   - T there but not whole: the save was cut short before 3; T emptied, R and T removed; D,
+//     if any, is the text.
+//   - T gone, the notes' root there: "saved": the note has its name; D removed, then R.
+//     "saving": T never held the text (only an empty T is ever removed), so D, if any, is it.
+//   - T cannot be read (the drive or share missing, held): nothing removed; told, tried again.
+//   - R "erased" with D's text: D removed, then R.
+//   - No R, or one cut short: D becomes a note named from its last write, by a save as above;
+//     an empty D goes; a D that cannot be read stays, told (a link, or one holding a NUL, for
+//     the user to look at: never read).
 #pragma once
 
 #include <cstdint>
@@ -13,42 +50,41 @@
 
 struct AppSettings;
 
-// One editor's draft. Its folder is decided once, when it is first needed; its slot (the
-// sequence of its name) too, and again only after a draft it could not remove.
+// One editor's draft. Its folder is decided once, when it is first needed; its slot too, and
+// again only after one whose files it had to leave for the next start.
 struct Draft {
     char folder[kPathBufferSize]; // empty until decided
     int sequence;                 // 0 until it has a slot
+    HANDLE lock;                  // the slot's lock while it has one
     bool onDisk;                  // the slot's draft file holds the text of size and hash
     std::uint64_t size;
     std::uint64_t hash;
 };
 
-// Writes the text whole under a temporary name, flushed, then renamed over the editor's
-// draft. A file the editor did not write is never replaced. False, with nothing reported,
-// when no folder took it.
+// Writes the text as the editor's draft. False, with nothing reported, when no folder took it.
 bool writeDraft(Draft *draft, const AppSettings &settings, const char *text);
 // The editor's text was erased: its draft goes, and no start brings the text back.
 void eraseDraft(Draft *draft);
 // Saves the text as a note below the settings' notes root (noteRoot) under the local time of
-// now, and settles the editor's draft: the text becomes one note whatever moment the process
-// ends at.
+// now, and settles the editor's draft. On failure the draft holds the text.
 bool saveNote(Draft *draft, const AppSettings &settings, const char *text, NoteSaveResult *result);
+// The editor is gone: its slot's lock goes with it.
+void releaseDraft(Draft *draft);
 
-// What became of one draft found at start.
+// What became of one slot found at start.
 struct DraftOutcome {
-    bool saved;                  // a note now (result names it), and the draft is settled
-    char draft[kPathBufferSize]; // the draft, or the folder that could not be searched
-    // On failure the file or folder that could not be read, written or removed, and why; the
-    // draft stays for the next start.
+    bool saved; // a note now (result names it), and the draft settled
+    // Else what could not be read, written or removed, and why; where the text is kept; and
+    // whether the next start tries again (not for a file Jotwell will not read).
     NoteSaveResult result;
+    char kept[kPathBufferSize];
+    bool again;
 };
 using DraftReport = void (*)(const DraftOutcome &outcome, void *context);
 
-// At start: every draft an earlier run left, in Jotwell's local folder and in the places
-// earlier versions used (the notes' root, beside the settings file), oldest first, becomes a
-// note of its own, named from its last write, in the usual tree and never over another file;
-// a draft whose record says it was saved or erased does not. report hears of each that
-// became a note or had to stay. Empty drafts and half-written ones go quietly.
+// At start: every slot an earlier run left, in Jotwell's local folder and in the places
+// earlier versions used (the notes' root, the settings file's folder), drafts oldest first.
+// report hears of each that became a note or had to stay.
 void recoverDrafts(const AppSettings &settings, DraftReport report, void *context);
 
 // Jotwell's folder in the user's local application data; made when make is true and it is

@@ -26,8 +26,9 @@ bool formatDraftRecord(const DraftRecord &record, char (&text)[kDraftRecordSize]
         return formatBounded(sizeof text, text, "%serased %llu %016llx\r\n%s", kFirstLine, size,
                              hash, kLastLine) > 0;
     const NoteTime &t = record.time;
-    return formatBounded(sizeof text, text, "%ssaved %llu %016llx %d %d %d %d %d %d\r\n%s\r\n%s",
-                         kFirstLine, size, hash, t.year, t.month, t.day, t.hour, t.minute, t.second,
+    return formatBounded(sizeof text, text, "%s%s %llu %016llx %d %d %d %d %d %d\r\n%s\r\n%s",
+                         kFirstLine, record.kind == DraftRecord::kNoteFirst ? "saved" : "saving",
+                         size, hash, t.year, t.month, t.day, t.hour, t.minute, t.second,
                          record.temporary, kLastLine) > 0;
 }
 
@@ -41,14 +42,16 @@ bool parseDraftRecord(const char *text, DraftRecord *record) {
     const char *line = text + first;
     unsigned long long size = 0, hash = 0;
     int used = 0;
+    char kind[8] = "";
     NoteTime &t = record->time;
     if (std::sscanf(line, "erased %llu %16llx\r\n%n", &size, &hash, &used) == 2 && used > 0) {
         record->kind = DraftRecord::kErased;
         line += used;
-    } else if (std::sscanf(line, "saved %llu %16llx %d %d %d %d %d %d\r\n%n", &size, &hash, &t.year,
-                           &t.month, &t.day, &t.hour, &t.minute, &t.second, &used) == 8 &&
-               used > 0 && noteTimeIsValid(t)) {
-        record->kind = DraftRecord::kSaved;
+    } else if (std::sscanf(line, "%7s %llu %16llx %d %d %d %d %d %d\r\n%n", kind, &size, &hash,
+                           &t.year, &t.month, &t.day, &t.hour, &t.minute, &t.second, &used) == 9 &&
+               used > 0 && noteTimeIsValid(t) &&
+               (std::strcmp(kind, "saved") == 0 || std::strcmp(kind, "saving") == 0)) {
+        record->kind = kind[4] == 'd' ? DraftRecord::kNoteFirst : DraftRecord::kDraftFirst;
         line += used;
         // The temporary file's path, up to the line's end.
         const char *end = std::strstr(line, "\r\n");

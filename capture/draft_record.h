@@ -11,12 +11,16 @@
 #include "support/path.h"
 
 struct DraftRecord {
-    enum Kind { kErased, kSaved } kind;
-    // kErased: the erased draft's text; kSaved: the note's text.
+    // kErased: the draft holding the text was erased. kDraftFirst: the note of the text is being
+    // written under its temporary name, not yet whole; a draft beside the record is older and
+    // goes before the note takes its name, so a draft found with it means the note never did.
+    // kNoteFirst: the note under its temporary name was whole before the record was written;
+    // the draft goes after the note took its name (as earlier versions always wrote it).
+    enum Kind { kErased, kDraftFirst, kNoteFirst } kind;
+    // kErased: the erased draft's text; else the note's text.
     std::uint64_t size;
     std::uint64_t hash;
-    // kSaved: the time the note is named from, and the file it was written whole to before
-    // it took its name (in its day folder).
+    // Not kErased: the time the note is named from, and its temporary file in its day folder.
     NoteTime time;
     char temporary[kPathBufferSize];
 };

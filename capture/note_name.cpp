@@ -1,5 +1,6 @@
 #include "capture/note_name.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "support/sjis.h"
@@ -85,6 +86,10 @@ bool draftRecordName(int sequence, char (&name)[kNoteNameSize]) {
     return formatDraftName(sequence, ".rec", name);
 }
 
+bool draftLockName(int sequence, char (&name)[kNoteNameSize]) {
+    return formatDraftName(sequence, ".lock", name);
+}
+
 namespace {
 
 int sequenceOfName(const char *name, bool (*format)(int, char (&)[kNoteNameSize])) {
@@ -131,4 +136,14 @@ bool isNoteTemporaryName(const char *name) {
     // Only the very name it makes: no leading zeros, nothing after.
     char expected[kNoteNameSize];
     return noteTemporaryFileName(time, sequence, expected) && std::strcmp(name, expected) == 0;
+}
+
+bool isScratchName(const char *name) {
+    if (std::strncmp(name, "~jw", 3) != 0)
+        return false;
+    int digits = 0;
+    for (name += 3; std::isxdigit(static_cast<unsigned char>(*name)); ++name)
+        ++digits;
+    return digits >= 1 && digits <= 4 &&
+           (std::strcmp(name, ".tmp") == 0 || std::strcmp(name, ".TMP") == 0);
 }

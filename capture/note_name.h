@@ -41,8 +41,10 @@ bool noteTemporaryFileName(const NoteTime &time, int sequence,
 // left empty, for a sequence outside 1 to kDraftSequenceLimit.
 bool draftFileName(int sequence, char (&name)[kNoteNameSize]);
 bool draftTemporaryName(int sequence, char (&name)[kNoteNameSize]);
-// The record of what became of a draft ("~jotwell-draft.rec", "~jotwell-draft_2.rec", ...).
+// The record of what becomes of a draft ("~jotwell-draft.rec", "~jotwell-draft_2.rec", ...).
 bool draftRecordName(int sequence, char (&name)[kNoteNameSize]);
+// The slot's lock, held while an editor or a start uses the slot ("~jotwell-draft.lock", ...).
+bool draftLockName(int sequence, char (&name)[kNoteNameSize]);
 // The sequence of a draft's name (1 for kDraftName), or 0 when the name is no draft's: only
 // these names are ever taken back as a note. The same for a record's and a temporary draft's.
 int draftSequenceOf(const char *name);
@@ -50,3 +52,6 @@ int draftRecordSequenceOf(const char *name);
 int draftTemporarySequenceOf(const char *name);
 // True for a name that noteTemporaryFileName makes, of any time and sequence.
 bool isNoteTemporaryName(const char *name);
+// True for the name of the empty file that takes a removed file's place for a moment
+// ("~jw" and up to four hexadecimal digits, ".tmp").
+bool isScratchName(const char *name);

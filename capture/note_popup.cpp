@@ -291,7 +291,10 @@ LRESULT onDestroy(HWND window) {
     stopDraftTimers(window);
     if (const auto font = static_cast<HFONT>(RemovePropA(window, kPropFont)))
         DeleteObject(font); // the edit control goes with the window
-    std::free(RemovePropA(window, kPropDraft));
+    if (auto *draft = static_cast<Draft *>(RemovePropA(window, kPropDraft))) {
+        releaseDraft(draft);
+        std::free(draft);
+    }
     RemovePropA(window, kPropDpi);
     RemovePropA(window, kPropParam);
     RemovePropA(window, kPropClosing);
@@ -357,6 +360,7 @@ namespace {
 struct RecoveryText {
     char saved[4096];
     char failed[4096];
+    bool again; // something the next start tries again
 };
 
 // Appends to a fixed text; what does not fit is left out, never half a character.
@@ -367,7 +371,7 @@ void append(char *text, std::size_t size, const char *part) {
 
 void gather(const DraftOutcome &outcome, void *context) {
     auto *text = static_cast<RecoveryText *>(context);
-    char part[kPathBufferSize * 2 + 600];
+    char part[kPathBufferSize * 2 + 700];
     if (outcome.saved) {
         formatBounded(sizeof part, part, "%s\r\n", outcome.result.path);
         append(text->saved, sizeof text->saved, part);
@@ -375,9 +379,11 @@ void gather(const DraftOutcome &outcome, void *context) {
     }
     char reason[kSystemReasonSize];
     systemReason(outcome.result.error, reason);
-    formatBounded(sizeof part, part, "%s\r\n%s\r\n書きかけは「%s」に残してあります。\r\n\r\n",
-                  outcome.result.path, reason, outcome.draft);
+    formatBounded(sizeof part, part, "%s\r\n%s\r\n書きかけは「%s」に残してあります。\r\n%s\r\n",
+                  outcome.result.path, reason, outcome.kept,
+                  outcome.again ? "" : "自動では保存しません。開いて確かめてください。\r\n");
     append(text->failed, sizeof text->failed, part);
+    text->again = text->again || outcome.again;
 }
 
 } // namespace
@@ -398,7 +404,8 @@ void recoverLostNote(HWND owner, const AppSettings &settings) {
         append(message, sizeof message,
                "前回保存されないまま残った書きかけのメモを保存できませんでした。\r\n\r\n");
         append(message, sizeof message, text.failed);
-        append(message, sizeof message, "次に起動したときにもう一度保存します。");
+        if (text.again)
+            append(message, sizeof message, "次に起動したときにもう一度保存します。");
     }
     MessageBoxA(owner, message, kTitle,
                 MB_OK | (text.failed[0] ? MB_ICONWARNING : MB_ICONINFORMATION));

@@ -28,8 +28,10 @@ bool nameIsTaken(const char *path, DWORD error) {
 bool ensureFolder(const char *path, NoteSaveResult *result) {
     if (isDirectory(path))
         return true;
-    if (CreateDirectoryA(path, nullptr))
+    if (CreateDirectoryA(path, nullptr)) {
+        fileStepDone("folder made");
         return true;
+    }
     const DWORD error = GetLastError();
     if (isDirectory(path))
         return true;
@@ -43,34 +45,6 @@ bool joinFolder(char (&destination)[kPathBufferSize], const char *folder, const 
         std::strlen(folder) + (pathEndsWithBackslash(folder) ? 0 : 1) + std::strlen(name);
     return pathJoin(destination, folder, name) && std::strlen(destination) == expected;
 }
-
-namespace {
-
-// A new file of a name nobody uses; an existing file is never opened.
-HANDLE createTemporaryFile(const char *dayFolder, const NoteTime &time,
-                           char (&path)[kPathBufferSize], NoteSaveResult *result) {
-    for (int sequence = 1; sequence <= kNoteSequenceLimit; ++sequence) {
-        char name[kNoteNameSize];
-        noteTemporaryFileName(time, sequence, name);
-        if (formatBounded(kFormatSize, path, "%s\\%s", dayFolder, name) < 0) {
-            fail(result, path, ERROR_FILENAME_EXCED_RANGE);
-            return INVALID_HANDLE_VALUE;
-        }
-        HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE)
-            return file;
-        const DWORD error = GetLastError();
-        if (!nameIsTaken(path, error)) {
-            fail(result, dayFolder, error);
-            return INVALID_HANDLE_VALUE;
-        }
-    }
-    fail(result, dayFolder, ERROR_FILE_EXISTS);
-    return INVALID_HANDLE_VALUE;
-}
-
-} // namespace
 
 DWORD writeWhole(HANDLE file, const char *text, std::size_t length) {
     constexpr std::size_t kChunk = 1u << 20;
@@ -87,16 +61,95 @@ DWORD writeWhole(HANDLE file, const char *text, std::size_t length) {
     return FlushFileBuffers(file) ? ERROR_SUCCESS : GetLastError();
 }
 
+bool makeNoteFolders(const char *root, const NoteTime &time, PendingNote *note,
+                     NoteSaveResult *result) {
+    result->path[0] = '\0';
+    result->error = ERROR_SUCCESS;
+    note->time = time;
+    note->temporary[0] = '\0';
+    char monthName[kNoteNameSize];
+    char dayName[kNoteNameSize];
+    if (!noteMonthFolderName(time, monthName) || !noteDayFolderName(time, dayName))
+        return fail(result, root, ERROR_INVALID_PARAMETER);
+    if (root[0] == '\0')
+        return fail(result, root, ERROR_PATH_NOT_FOUND);
+    // Half a double-byte character would take the separator after it as its
+    // second byte and put the note in some other folder.
+    if (sjisByteKind(root, std::strlen(root) - 1) == kSjisLead)
+        return fail(result, root, ERROR_INVALID_NAME);
+    // Every name is made before any folder, so a path too long creates nothing.
+    char monthFolder[kPathBufferSize];
+    if (!joinFolder(monthFolder, root, monthName))
+        return fail(result, monthFolder, ERROR_FILENAME_EXCED_RANGE);
+    if (formatBounded(kFormatSize, note->dayFolder, "%s\\%s", monthFolder, dayName) < 0)
+        return fail(result, note->dayFolder, ERROR_FILENAME_EXCED_RANGE);
+    return ensureFolder(root, result) && ensureFolder(monthFolder, result) &&
+           ensureFolder(note->dayFolder, result);
+}
+
+HANDLE createTemporaryNote(PendingNote *note, NoteSaveResult *result) {
+    char *path = note->temporary;
+    for (int sequence = 1; sequence <= kNoteSequenceLimit; ++sequence) {
+        char name[kNoteNameSize];
+        noteTemporaryFileName(note->time, sequence, name);
+        if (formatBounded(kFormatSize, path, "%s\\%s", note->dayFolder, name) < 0) {
+            fail(result, path, ERROR_FILENAME_EXCED_RANGE);
+            break;
+        }
+        HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            fileStepDone("note made");
+            return file;
+        }
+        const DWORD error = GetLastError();
+        if (!nameIsTaken(path, error) || sequence == kNoteSequenceLimit) {
+            fail(result, note->dayFolder, nameIsTaken(path, error) ? ERROR_FILE_EXISTS : error);
+            break;
+        }
+    }
+    path[0] = '\0'; // none was made
+    return INVALID_HANDLE_VALUE;
+}
+
+bool writeTemporaryNote(HANDLE file, const PendingNote &note, const char *text,
+                        NoteSaveResult *result) {
+    DWORD error = writeWhole(file, text, std::strlen(text));
+    if (!CloseHandle(file) && error == ERROR_SUCCESS)
+        error = GetLastError();
+    if (error != ERROR_SUCCESS)
+        return fail(result, note.dayFolder, error);
+    fileStepDone("note written");
+    return true;
+}
+
 namespace {
 
-// Older than this, a temporary note file is no longer being written: its save was cut short.
+// Older than this, a file of a name Jotwell writes for a moment is no longer being written.
 constexpr ULONGLONG kLeftoverAge = 60ull * 10000000; // a minute, in file-time units
 
-// A save killed or crashed between writing a note and naming it left its temporary file here:
-// once it is certainly not being written any more, it goes. Only names Jotwell makes.
-void removeLeftovers(const char *dayFolder, const char *own) {
+ULONGLONG ticksOf(const FILETIME &time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// The note under its new name reaches the disk before anything that relies on it is removed:
+// the rename written through, and the file's own flush, which takes its name along.
+bool flushNote(const char *path) {
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const bool flushed = FlushFileBuffers(file) != 0;
+    CloseHandle(file);
+    return flushed;
+}
+
+} // namespace
+
+void removeLeftovers(const char *folder) {
     char pattern[kPathBufferSize];
-    if (!joinFolder(pattern, dayFolder, "~*.tmp"))
+    if (!joinFolder(pattern, folder, "~*.tmp"))
         return;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(pattern, &found);
@@ -104,23 +157,19 @@ void removeLeftovers(const char *dayFolder, const char *own) {
         return;
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
-    const auto ticks = [](const FILETIME &t) {
-        return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    };
     do {
         char path[kPathBufferSize];
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            isNoteTemporaryName(found.cFileName) &&
-            ticks(now) > ticks(found.ftLastWriteTime) + kLeftoverAge &&
-            joinFolder(path, dayFolder, found.cFileName) && lstrcmpiA(path, own) != 0)
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.nFileSizeLow == 0 &&
+            found.nFileSizeHigh == 0 &&
+            (isNoteTemporaryName(found.cFileName) || isScratchName(found.cFileName)) &&
+            ticksOf(now) > ticksOf(found.ftLastWriteTime) + kLeftoverAge &&
+            joinFolder(path, folder, found.cFileName))
             removeFoundFile(path);
     } while (FindNextFileA(search, &found));
     FindClose(search);
 }
 
-} // namespace
-
-bool nameNote(const PendingNote &note, NoteSaveResult *result) {
+bool nameNote(const PendingNote &note, NoteSaveResult *result, bool *durable) {
     char path[kPathBufferSize] = "";
     DWORD error = ERROR_FILE_EXISTS;
     // The first free name: the rename replaces nothing, so a note of the same second, or a
@@ -132,10 +181,14 @@ bool nameNote(const PendingNote &note, NoteSaveResult *result) {
             error = ERROR_FILENAME_EXCED_RANGE;
             break;
         }
-        if (moveFileRetrying(note.temporary, path, 0)) {
+        if (moveFileRetrying(note.temporary, path, MOVEFILE_WRITE_THROUGH)) {
+            fileStepDone("note named");
+            const bool flushed = flushNote(path);
+            if (durable)
+                *durable = flushed;
             sjisCopyBounded(kPathBufferSize, result->path, path);
             result->error = ERROR_SUCCESS;
-            removeLeftovers(note.dayFolder, path);
+            removeLeftovers(note.dayFolder);
             return true;
         }
         error = GetLastError();
@@ -146,53 +199,15 @@ bool nameNote(const PendingNote &note, NoteSaveResult *result) {
     return fail(result, path, error);
 }
 
-bool prepareNote(const char *root, const NoteTime &time, const char *text, PendingNote *note,
-                 NoteSaveResult *result) {
-    result->path[0] = '\0';
-    result->error = ERROR_SUCCESS;
-    note->time = time;
-    char monthName[kNoteNameSize];
-    char dayName[kNoteNameSize];
-    if (!noteMonthFolderName(time, monthName) || !noteDayFolderName(time, dayName))
-        return fail(result, root, ERROR_INVALID_PARAMETER);
-    if (root[0] == '\0')
-        return fail(result, root, ERROR_PATH_NOT_FOUND);
-    // Half a double-byte character would take the separator after it as its
-    // second byte and put the note in some other folder.
-    if (sjisByteKind(root, std::strlen(root) - 1) == kSjisLead)
-        return fail(result, root, ERROR_INVALID_NAME);
-
-    // Every name is made before any folder, so a path too long creates nothing.
-    char monthFolder[kPathBufferSize];
-    if (!joinFolder(monthFolder, root, monthName))
-        return fail(result, monthFolder, ERROR_FILENAME_EXCED_RANGE);
-    if (formatBounded(kFormatSize, note->dayFolder, "%s\\%s", monthFolder, dayName) < 0)
-        return fail(result, note->dayFolder, ERROR_FILENAME_EXCED_RANGE);
-    if (!ensureFolder(root, result) || !ensureFolder(monthFolder, result) ||
-        !ensureFolder(note->dayFolder, result))
-        return false;
-
-    // Written whole under a temporary name first: a crash or a full disk leaves
-    // no cut note under a note's name.
-    HANDLE file = createTemporaryFile(note->dayFolder, time, note->temporary, result);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD error = writeWhole(file, text, std::strlen(text));
-    if (!CloseHandle(file) && error == ERROR_SUCCESS)
-        error = GetLastError();
-    if (error != ERROR_SUCCESS) {
-        DeleteFileA(note->temporary);
-        return fail(result, note->dayFolder, error);
-    }
-    return true;
-}
-
 bool createNoteFile(const char *root, const NoteTime &time, const char *text,
                     NoteSaveResult *result) {
     PendingNote note;
-    if (!prepareNote(root, time, text, &note, result))
+    if (!makeNoteFolders(root, time, &note, result))
         return false;
-    if (nameNote(note, result))
+    HANDLE file = createTemporaryNote(&note, result);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    if (writeTemporaryNote(file, note, text, result) && nameNote(note, result))
         return true;
     DeleteFileA(note.temporary);
     return false;

@@ -18,8 +18,8 @@ struct NoteSaveResult {
 
 struct AppSettings;
 
-// A note written whole and flushed under a temporary name in its day folder, waiting for its
-// own name.
+// A note on its way to its own name: its day folder, the time it is named from, and the
+// temporary name it is written under there.
 struct PendingNote {
     char temporary[kPathBufferSize];
     char dayFolder[kPathBufferSize];
@@ -27,17 +27,26 @@ struct PendingNote {
 };
 
 // Below root under the given time: creates the root, month and day folders where missing (one
-// level each, never the root's ancestors) and writes the text (Shift-JIS, byte for byte) whole
-// to a new temporary file there.
-bool prepareNote(const char *root, const NoteTime &time, const char *text, PendingNote *note,
-                 NoteSaveResult *result);
-// Gives the pending note the first free name of hhmmss.txt, hhmmss_2.txt, ...; when that fails
-// the temporary file stays, for the caller to remove or keep. Temporary files that saves cut
-// short long ago go.
-bool nameNote(const PendingNote &note, NoteSaveResult *result);
-// Both in one: a note below root under the given time.
+// level each, never the root's ancestors) and names the day folder in note.
+bool makeNoteFolders(const char *root, const NoteTime &time, PendingNote *note,
+                     NoteSaveResult *result);
+// A new, empty file of a free temporary name in the day folder, open for writing; an existing
+// file is never opened. INVALID_HANDLE_VALUE, with result saying why, when none can be made.
+HANDLE createTemporaryNote(PendingNote *note, NoteSaveResult *result);
+// Writes the text (Shift-JIS, byte for byte) whole, flushed to the disk, and closes the file.
+bool writeTemporaryNote(HANDLE file, const PendingNote &note, const char *text,
+                        NoteSaveResult *result);
+// Gives the whole note the first free name of hhmmss.txt, hhmmss_2.txt, ..., replacing nothing,
+// and makes the new name durable: when *durable is false after success, the system could not
+// say that it reached the disk. On failure the temporary file stays.
+bool nameNote(const PendingNote &note, NoteSaveResult *result, bool *durable = nullptr);
+// All in one, with no record: a note below root under the given time, or nothing.
 bool createNoteFile(const char *root, const NoteTime &time, const char *text,
                     NoteSaveResult *result);
+// Empty files of the names Jotwell writes for a moment (a note's temporary name, a removal's
+// scratch file) left in the folder by a process that ended midway, once a minute old. A file
+// that holds anything stays: it may be the only copy of a text.
+void removeLeftovers(const char *folder);
 
 // The folder notes go below, as the settings mean it: the document folder in any form a user
 // or the platform writes it (a relative one taken from the program's folder, never from

@@ -10,6 +10,9 @@ const char *ownReason(DWORD error) {
         return "リンクか、ほかの名前も持つファイルなので、読み込みませんでした。";
     case kErrorDraftHasNul:
         return "文字として読めないバイト (NUL) を含むので、読み込みませんでした。";
+    case kErrorRecordElsewhere:
+        return "書きかけの記録が、メモのフォルダにない一時ファイルを指しているので、従いませんでし"
+               "た。";
     case kErrorSettingsUnreadable:
         return "起動したときに読み込めなかった設定ファイルは、上書きしません。";
     case kErrorSettingsUtf8:

@@ -76,7 +76,11 @@ struct TempFolder {
     }
     TempFolder(const TempFolder &) = delete;
     ~TempFolder() {
-        const std::string from = path + '\0'; // the list ends in two NULs
+        remove(path);
+    }
+    // The folder and everything in it.
+    static void remove(const std::string &folder) {
+        const std::string from = folder + '\0'; // the list ends in two NULs
         SHFILEOPSTRUCTA remove{nullptr,   FO_DELETE, from.c_str(), nullptr,
                                FOF_NO_UI, FALSE,     nullptr,      nullptr};
         SHFileOperationA(&remove);
@@ -164,6 +168,31 @@ inline HANDLE startProgram(std::string commandLine, const std::string &folder = 
     CloseHandle(info.hThread);
     return info.hProcess;
 }
+
+// A drive letter of Wine's for a folder of the machine it runs on beside this program, as a
+// second disk or a USB stick is to Windows: there or not, as the test says; gone at the end.
+struct WineDrive {
+    const std::string letter, folder;
+    explicit WineDrive(char name) : letter(1, name), folder(ownFolder() + "\\drive-" + letter) {
+        CreateDirectoryA(folder.c_str(), nullptr);
+    }
+    ~WineDrive() {
+        there(false);
+        TempFolder::remove(folder);
+    }
+    // True once Windows sees it come or go: Wine gives no process to wait on.
+    bool there(bool mapped) const {
+        std::string unix = folder.substr(2); // as the machine Wine runs on names it
+        std::replace(unix.begin(), unix.end(), '\\', '/');
+        startProgram(mapped ? "Z:\\bin\\ln -sfn " + unix + " " + letter + ":"
+                            : "Z:\\bin\\rm -f " + letter + ":",
+                     "Z:" + std::string(std::getenv("WINEPREFIX")) + "/dosdevices");
+        return waitUntil([&] {
+            return (GetFileAttributesA((letter + ":\\").c_str()) != INVALID_FILE_ATTRIBUTES) ==
+                   mapped;
+        });
+    }
+};
 
 // Keys and mouse through SendInput, as the user gives them.
 inline void send(std::vector<INPUT> inputs) {

@@ -273,15 +273,25 @@ TEST(NoteName, ZeroPaddedFromTheClock) {
     EXPECT_EQ(days, 365 + 366);
 }
 
-// A draft's record: what it says comes back whole, and a record cut short anywhere says nothing.
+// A draft's record reads as it was written, known answers for the text's hash and the text
+// (what this version writes, the next reads), and a record cut short anywhere says nothing.
 TEST(DraftRecord, WholeOrNothing) {
-    const DraftRecord records[] = {
-        {DraftRecord::kSaved, 7, textHash("unnamed", 7), {2024, 5, 7, 9, 5, 10}, "D:\\表\\~x.tmp"},
-        {DraftRecord::kErased, 0, textHash("", 0), {}, ""}};
-    for (const DraftRecord &record : records) {
+    EXPECT_EQ(textHash("メモ", 4), 0x462d05b58659def4u);
+    const std::pair<DraftRecord, std::string> records[] = {
+        {{DraftRecord::kDraftFirst,
+          7,
+          textHash("unnamed", 7),
+          {2024, 5, 7, 9, 5, 10},
+          "D:\\表\\~x.tmp"},
+         "saving 7 8cdb6af9c367e25f 2024 5 7 9 5 10\r\nD:\\表\\~x.tmp"},
+        {{DraftRecord::kNoteFirst, 7, 1, {2024, 5, 7, 9, 5, 10}, "D:\\~x.tmp"},
+         "saved 7 0000000000000001 2024 5 7 9 5 10\r\nD:\\~x.tmp"},
+        {{DraftRecord::kErased, 0, textHash("", 0), {}, ""}, "erased 0 cbf29ce484222325"}};
+    for (const auto &[record, says] : records) {
         char text[kDraftRecordSize];
         DraftRecord read{};
         ASSERT_TRUE(formatDraftRecord(record, text) && parseDraftRecord(text, &read));
+        EXPECT_EQ(text, "Jotwell draft record\r\n" + says + "\r\nend\r\n");
         EXPECT_TRUE(read.kind == record.kind && read.size == record.size &&
                     read.hash == record.hash && read.time.second == record.time.second &&
                     std::string(read.temporary) == record.temporary)
