@@ -85,6 +85,7 @@ TEST(Jotwell, SettingsAreSavedOnlyWhenAccepted) {
         }
         SendDlgItemMessageA(dialog, IDC_HOTKEY, HKM_SETHOTKEY, hotkey, 0);
         SetDlgItemTextA(dialog, IDC_FOLDER, program.c_str());
+        SendDlgItemMessageA(dialog, IDC_FOLDER, EM_SETMODIFY, TRUE, 0); // as typed
         CheckDlgButton(dialog, IDC_IMEONSTART, BST_UNCHECKED);
         PostMessageA(dialog, message, message == WM_CLOSE ? 0 : button, 0);
         if (message == WM_CLOSE) {

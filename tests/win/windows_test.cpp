@@ -35,7 +35,7 @@
 using namespace th;
 
 static AppSettings settingsFor(const std::string &folder, std::int32_t hotkey = 0) {
-    AppSettings settings{false, hotkey, "", false, 0};
+    AppSettings settings{false, hotkey, "", false, 0, false};
     folder.copy(settings.documentFolder, sizeof settings.documentFolder - 1);
     return settings;
 }
@@ -440,8 +440,7 @@ TEST(NoteStore, EveryDraftBecomesOneNote) {
     localDrafts();
 }
 
-// A failed write, told by the settings dialog, is an end-to-end test's. Also: a cut folder
-// is never written, by a save or by the dialog's OK.
+// A failed write, told by the settings dialog, is an end-to-end test's.
 TEST(SettingsFile, EachKeyReadsOnItsOwn) {
     char ini[kPathBufferSize];
     ASSERT_TRUE(GetIniPath(ini));
@@ -450,8 +449,8 @@ TEST(SettingsFile, EachKeyReadsOnItsOwn) {
     const std::string keys = "[ホットキー]\r\n表示の切り替え=", main = "\r\n[quillomat]\r\n",
                       a259(259, 'a'), utf8 = " 0 " + std::to_string(kErrorSettingsUtf8);
     // the file; what is read: the hotkey, the input method, the folder ("." the program's),
-    // whether it was cut; why the file was not read (saved as UTF-8, with a byte-order mark or
-    // [ホットキー] in UTF-8; held by another program)
+    // whether it was cut; why the file was not read (saved as UTF-8: a name in UTF-8 or the
+    // byte-order mark; held by another program)
     const std::pair<std::string, std::string> cases[] = {
         {"", "0 1 . 0 0"},
         {keys + "1601" + main + "日本語入力=0\r\n文書保存フォルダ=D:\\メモ\\表",
@@ -461,9 +460,10 @@ TEST(SettingsFile, EachKeyReadsOnItsOwn) {
         {main + "文書保存フォルダ=" + a259, "0 1 " + a259 + " 0 0"},
         {main + "文書保存フォルダ=" + a259 + "a", "0 1 " + a259 + " 1 0"}, // too long: cut
         {main + "文書保存フォルダ=" + split, "0 1 " + split.substr(0, 258) + " 1 0"}, // not half ア
-        // 日本語入力=0: not read, even where the system could
-        {"\xEF\xBB\xBF" + main + "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE5\x85\xA5\xE5\x8A\x9B=0",
-         "0 1 ." + utf8},
+        // 日本語入力=0, 文書保存=x: not read, even where the system could; a mark alone
+        {main + "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE5\x85\xA5\xE5\x8A\x9B=0", "0 1 ." + utf8},
+        {main + "\xE6\x96\x87\xE6\x9B\xB8\xE4\xBF\x9D\xE5\xAD\x98=x", "0 1 ." + utf8},
+        {"\xEF\xBB\xBF; a comment\r\n", "0 1 ." + utf8},
         {"[\xE3\x83\x9B\xE3\x83\x83\xE3\x83\x88\xE3\x82\xAD\xE3\x83\xBC]", "0 1 ." + utf8},
         {keys + "1601", "0 1 . 0 " + std::to_string(ERROR_SHARING_VIOLATION)}};
     for (const auto &[file, read] : cases) {
@@ -474,7 +474,7 @@ TEST(SettingsFile, EachKeyReadsOnItsOwn) {
         HANDLE held = read.substr(last + 1) == std::to_string(ERROR_SHARING_VIOLATION)
                           ? CreateFileA(ini, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
                           : INVALID_HANDLE_VALUE;
-        AppSettings settings{false, 5, "x", read[last - 1] == '0', 1}; // each field as not read
+        AppSettings settings{false, 5, "x", read[last - 1] == '0', 1, true}; // each as not read
         LoadSettings(settings);
         CloseHandle(held);
         const std::string folder = settings.documentFolder == dir ? "." : settings.documentFolder;
@@ -486,33 +486,55 @@ TEST(SettingsFile, EachKeyReadsOnItsOwn) {
         EXPECT_TRUE(!settings.fileError || (!SaveSettings(settings) && readFile(ini) == file))
             << file;
     }
-    // Saved, a cut folder would replace the user's own with another folder's name.
-    AppSettings cut{true, 0x641, "D:\\cut", true, 0};
-    DeleteFileA(ini);
-    ASSERT_TRUE(SaveSettings(cut));
-    EXPECT_EQ(readFile(ini),
-              "[ホットキー]\r\n表示の切り替え=1601\r\n[quillomat]\r\n日本語入力=1\r\n");
-    // Nor taken by the settings dialog's OK while the user left the folder as it was; one set
-    // longer than the record holds is refused, the dialog staying with it.
-    auto ok = std::async(std::launch::async, [] {
-        const DWORD self = GetCurrentProcessId();
-        HWND dialog = findWindow(self, "#32770", IsWindowVisible, 5000);
-        char shown[kPathBufferSize] = "";
-        GetDlgItemTextA(dialog, IDC_FOLDER, shown, sizeof shown);
-        SetDlgItemTextA(dialog, IDC_FOLDER, std::string(260, 'a').c_str());
-        SendDlgItemMessageA(dialog, IDC_FOLDER, EM_SETMODIFY, TRUE, 0); // as typed
-        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-        const std::string told = answerBox(self);
-        SetDlgItemTextA(dialog, IDC_FOLDER, shown); // back as it was, the user's no more
-        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-        // A dialog that its OK does not end fails the test in seconds, not at CTest's limit.
-        if (!waitUntil([&] { return !findWindow(self, "#32770"); }))
-            PostMessageA(findWindow(self, "#32770"), WM_COMMAND, IDCANCEL, 0);
-        return told.substr(0, told.find("。"));
-    });
-    EXPECT_TRUE(RunSettingsDialog(nullptr, &cut)) << "ended by its OK";
-    EXPECT_EQ(ok.get(), "文書保存フォルダのパスが長すぎます");
-    EXPECT_TRUE(cut.documentFolderCut) << "the folder left as it was stays cut";
+}
+
+// OK in 設定, worked by another thread as a user would, after another program sent the dialog a
+// second WM_INITDIALOG with a record that is not its own: the hotkey entered, the folder typed
+// when given (one too long first, refused, the dialog staying). A folder left as it was is not
+// written: a default stays the program's folder, one the file held too long stays refused.
+TEST(SettingsDialog, OkWritesTheFolderOnlyOnceTheUserSetsIt) {
+    char ini[kPathBufferSize], folder[1024];
+    ASSERT_TRUE(GetIniPath(ini));
+    const Undo remove{[&] { DeleteFileA(ini); }};
+    const std::string tooLong = "[quillomat]\r\n文書保存フォルダ=" + std::string(260, 'c');
+    // the file; the folder typed; the folder key after OK ("-" none), whether still cut, told
+    const std::tuple<std::string, std::string, std::string, bool, std::string> rows[] = {
+        {"", "", "-", false, ""},
+        {tooLong, "", std::string(260, 'c'), true, ""},
+        {tooLong, "D:\\set", "D:\\set", false, "文書保存フォルダのパスが長すぎます"}};
+    for (const auto &[file, typed, written, cut, told] : rows) {
+        writeFile(ini, file);
+        AppSettings settings{}, other{};
+        LoadSettings(settings);
+        auto user = std::async(std::launch::async, [&, typed = typed] {
+            const DWORD self = GetCurrentProcessId();
+            HWND dialog = findWindow(self, "#32770", IsWindowVisible, 5000);
+            SendMessageA(dialog, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(&other));
+            SendDlgItemMessageA(dialog, IDC_HOTKEY, HKM_SETHOTKEY, kCtrlAltJ, 0);
+            const auto type = [&](const std::string &text) {
+                SetDlgItemTextA(dialog, IDC_FOLDER, text.c_str());
+                SendDlgItemMessageA(dialog, IDC_FOLDER, EM_SETMODIFY, TRUE, 0); // as typed
+            };
+            std::string box;
+            if (!typed.empty()) {
+                type(std::string(260, 'a'));
+                PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+                box = answerBox(self);
+                type(typed);
+            }
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+            // A dialog that its OK does not end fails the test in seconds, not at CTest's limit.
+            if (!waitUntil([&] { return !IsWindow(dialog); }))
+                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            return box.substr(0, box.find("。"));
+        });
+        EXPECT_TRUE(RunSettingsDialog(nullptr, &settings) && SaveSettings(settings)) << typed;
+        EXPECT_EQ(user.get(), told);
+        GetPrivateProfileStringA("quillomat", "文書保存フォルダ", "-", folder, sizeof folder, ini);
+        EXPECT_EQ(std::to_string(settings.hotkey) + " " + folder + " " +
+                      std::to_string(settings.documentFolderCut),
+                  std::to_string(kCtrlAltJ) + " " + written + " " + std::to_string(cut));
+    }
 }
 
 static int pixelsOf(HWND window, COLORREF colour) {
