@@ -649,28 +649,6 @@ struct FakeTray {
     }
 };
 
-TEST(Tray, TriesTwentyOneTimesTakesASlowAddAndTheWatchdogAddsItToEachNewNotificationArea) {
-    FakeTray tray;
-    tray.refuse = 21;
-    const ULONGLONG start = GetTickCount64();
-    EXPECT_FALSE(InstallTrayIcon(tray.tray));
-    EXPECT_EQ(tray.adds, 21);
-    EXPECT_GE(GetTickCount64() - start, 9900u) << "half a second apart";
-    tray.slow = 1; // a shell slow at logon: the add times out, yet the icon is there
-    ASSERT_TRUE(InstallTrayIcon(tray.tray));
-    EXPECT_EQ(tray.adds, 22) << "an add that timed out but took is not repeated";
-    tray.restart(); // the shell ended and came back with a new notification area
-    EXPECT_TRUE(waitUntil([&] { return tray.adds == 23; }, 3000)) << "the watchdog's timer";
-    tray.restart(false); // the shell ends: while there is no notification area, nothing
-    TrayWatchdogProc(nullptr, 0, 0, 0);
-    EXPECT_EQ(tray.adds, 23) << "an icon added where there is no notification area";
-    tray.restart();
-    TrayWatchdogProc(nullptr, 0, 0, 0);
-    EXPECT_EQ(tray.adds, 24) << "the new notification area has it again";
-    RemoveTrayIcon(tray.tray);
-    EXPECT_EQ(tray.deletes, 3);
-}
-
 // Dispatches what is queued for this thread, the window's own posts among them.
 static void dispatchQueued() {
     for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);)
@@ -703,9 +681,10 @@ struct Main {
     TempFolder notes;
     AppSettings settings;
     HWND window;
-    explicit Main(std::int32_t hotkey = 0, bool started = true)
+    explicit Main(std::int32_t hotkey = 0, bool started = true, int refusedAdds = 0)
         : settings(settingsFor(notes.path, hotkey)) {
         localDrafts(), noDrafts(ownFolder());
+        tray.refuse = refusedAdds;
         registerAppWindowClass(GetModuleHandleA(nullptr), "quillomat", MainWindowProc);
         window = CreateWindowExA(0, "quillomat", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), &settings);
@@ -718,6 +697,43 @@ struct Main {
         editorWindow = nullptr;
     }
 };
+
+// A shell that refuses the icon at start (a slow log-on): 21 tries, 10 s, then the program runs
+// on without it, and the watchdog adds it once the shell takes it; a slow add that took is not
+// repeated; the watchdog adds it to each new notification area.
+TEST(Tray, RunsOnUntilTheShellTakesTheIconAndTheWatchdogAddsItToEachNewNotificationArea) {
+    const ULONGLONG start = GetTickCount64();
+    Main m(0, true, 21);
+    FakeTray &tray = m.tray;
+    EXPECT_TRUE(IsWindow(m.window) && tray.adds == 21) << "runs on after 21 tries";
+    EXPECT_GE(GetTickCount64() - start, 9900u) << "half a second apart";
+    TrayWatchdogProc(nullptr, 0, 0, 0);
+    EXPECT_TRUE(tray.icon) << "added on the watchdog's next tick once the shell takes it";
+    RemoveTrayIcon(m.window);
+    tray.slow = 1; // a shell slow at logon: the add times out, yet the icon is there
+    ASSERT_TRUE(InstallTrayIcon(tray.tray));
+    EXPECT_EQ(tray.adds, 23) << "an add that timed out but took is not repeated";
+    tray.restart(); // the shell ended and came back with a new notification area
+    EXPECT_TRUE(waitUntil([&] { return tray.adds == 24; }, 3000)) << "the watchdog's timer";
+    tray.restart(false); // the shell ends: while there is no notification area, nothing
+    TrayWatchdogProc(nullptr, 0, 0, 0);
+    EXPECT_EQ(tray.adds, 24) << "an icon added where there is no notification area";
+    tray.restart();
+    TrayWatchdogProc(nullptr, 0, 0, 0);
+    EXPECT_EQ(tray.adds, 25) << "the new notification area has it again";
+    RemoveTrayIcon(tray.tray);
+    EXPECT_EQ(tray.deletes, 4);
+}
+
+// 「フォルダを開く」 on a notes folder not made yet (a new folder before its first note) says so.
+TEST(MainWindow, OpenFolderSaysWhenTheFolderIsNotThereYet) {
+    Main m;
+    const std::string folder = m.notes / "new";
+    folder.copy(m.settings.documentFolder, sizeof m.settings.documentFolder - 1);
+    EXPECT_EQ(boxesWhile([&] { SendMessageA(m.window, WM_COMMAND, IDM_OPENFOLDER, 0); }),
+              "フォルダを開けませんでした。\r\n\r\n" + folder +
+                  "\r\nまだありません。最初のメモを保存したときに作られます。|");
+}
 
 // The start-up work runs once the loop runs, once per run; the taskbar's restart is answered at
 // once; quitting takes the icon away.
