@@ -94,32 +94,44 @@ TEST(Editor, SavesWhatItHoldsUnderTheTimeOfTheClose) {
     EXPECT_TRUE(saved == text) << saved.size() << " bytes of " << text.size();
 }
 
-// Moved to monitors of other DPIs: the frame scaled where it stands, the system font scaled (18
-// pixels high at the system's 96 DPI) in height and width, none made at the system's DPI. The
-// message's rectangle is never read: another program could send any. Also: each font made for one
-// goes once the next replaces it or the editor goes.
+// Moved to monitors of other DPIs: the frame scaled about its centre, the system font scaled (18
+// pixels high at the system's 96 DPI) in height and width, none made at the system's DPI; a DPI
+// of 0 changes nothing. The message's rectangle is never read: another program could send any.
+// Also: each font made for one goes once the next replaces it, or with the editor.
 TEST(Editor, FollowsTheMonitorsDpi) {
     Editor e(false);
-    SetWindowPos(e.window, nullptr, 10, 10, 640, 100, SWP_NOZORDER);
-    HFONT last = nullptr;
-    double width96 = 0; // a line's width at 96 DPI
-    for (const auto &[dpi, lf] : {std::pair<UINT, LONG>{96, 0}, {128, 24}, {144, 27}}) {
-        RECT expected{10, 10, 10 + MulDiv(640, dpi, 96), 10 + MulDiv(100, dpi, 96)}, r{};
-        SendMessageA(e.window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 1); // points nowhere
-        GetWindowRect(e.window, &r);
-        EXPECT_TRUE(EqualRect(&r, &expected)) << "scaled at " << dpi << ": " << r.right - r.left;
-        const auto font = reinterpret_cast<HFONT>(SendMessageA(e.edit, WM_GETFONT, 0, 0));
-        LOGFONTA made{}; // none at the system's DPI: the system's own font
-        GetObjectA(font, sizeof made, &made);
-        HDC dc = GetDC(e.edit); // and a line as wide as the DPI is dense
+    SetWindowPos(e.window, nullptr, 100, 100, 640, 100, SWP_NOZORDER);
+    const auto lineWidth = [&](HFONT font) { // a line as wide as the DPI is dense
+        HDC dc = GetDC(e.edit);
         SIZE line{};
         SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
         GetTextExtentPoint32A(dc, "Jotwell memo", 12, &line);
         ReleaseDC(e.edit, dc);
-        EXPECT_EQ(made.lfHeight, lf) << "the font's height at " << dpi;
-        width96 = dpi == 96 ? line.cx : width96;
-        EXPECT_NEAR(line.cx * 96.0 / dpi, width96, width96 / 10) << "a line's width at " << dpi;
-        EXPECT_EQ(GetObjectType(last), 0u) << "the last DPI's font deleted";
+        return line.cx;
+    };
+    const double width96 = lineWidth(nullptr);
+    HFONT last = nullptr;
+    // the DPI sent, the editor's DPI then, its font's height
+    const std::tuple<UINT, int, LONG> rows[] = {
+        {128, 128, 24}, {144, 144, 27}, {0, 144, 27}, {96, 96, 0}, {128, 128, 24}};
+    for (const auto &[sent, dpi, height] : rows) {
+        RECT was{}, r{};
+        GetWindowRect(e.window, &was);
+        SendMessageA(e.window, WM_DPICHANGED, MAKEWPARAM(sent, sent), 1); // points nowhere
+        GetWindowRect(e.window, &r);
+        EXPECT_TRUE(r.right - r.left == MulDiv(640, dpi, 96) &&
+                    r.bottom - r.top == MulDiv(100, dpi, 96) &&
+                    std::abs(r.left + r.right - was.left - was.right) <= 1 &&
+                    std::abs(r.top + r.bottom - was.top - was.bottom) <= 1)
+            << "scaled about its centre at " << sent << ": " << r.left << "," << r.top << " "
+            << r.right - r.left << "x" << r.bottom - r.top;
+        const auto font = reinterpret_cast<HFONT>(SendMessageA(e.edit, WM_GETFONT, 0, 0));
+        LOGFONTA made{}; // none at the system's DPI: the system's own font
+        GetObjectA(font, sizeof made, &made);
+        EXPECT_EQ(made.lfHeight, height) << "the font's height at " << sent;
+        EXPECT_NEAR(lineWidth(font) * 96.0 / dpi, width96, width96 / 10) << "a line at " << sent;
+        EXPECT_TRUE(!last || (GetObjectType(last) == 0) == (last != font))
+            << "the last font deleted once replaced, kept while not, at " << sent;
         last = font;
     }
     DestroyWindow(e.window);
