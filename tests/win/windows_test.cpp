@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "about/about_dialog.h"
+#include "about/link_label.h"
 #include "app/main_window.h"
 #include "app/run.h"
 #include "app/tray.h"
@@ -78,6 +79,10 @@ TEST(Editor, SavesWhatItHoldsUnderTheTimeOfTheClose) {
 
     Editor e(false);
     EXPECT_FALSE(imeIsOpen(e.edit)) << "the input method off, as set";
+    AppSettings other = settingsFor(e.temp / "other");
+    CREATESTRUCTA again{};
+    again.lpCreateParams = &other; // another program's WM_CREATE: the editor keeps its own record
+    SendMessageA(e.window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&again));
     std::string text;
     while (text.size() < 40000) // more than the 30,000 characters an edit takes by default
         text += "一行のメモ, a line of a note\r\n";
@@ -560,9 +565,10 @@ static int pixelsOf(HWND window, COLORREF colour) {
     return count;
 }
 
-// Also: it names the product and the free resources, grows to its link, centres OK, is
-// dragged by its body, lights the link under the mouse, and lets the optional library go.
-TEST(AboutBox, OpensTheAddressOnAClickOnItsLink) {
+// Also: it names the free resources and lets the optional library go, centres OK, is dragged
+// by its body, and lights the link under the mouse; another program's second WM_INITDIALOG
+// and notifications change nothing.
+TEST(AboutBox, NamesTheProductGrowsToItsLinkAndOpensTheAddressOnlyOnItsOwnClick) {
     TempFolder temp;
     const std::string address = temp / "probe.exe"; // it leaves probe.ini when it runs
     CopyFileA((ownFolder() + "\\probe.exe").c_str(), address.c_str(), FALSE);
@@ -580,6 +586,8 @@ TEST(AboutBox, OpensTheAddressOnAClickOnItsLink) {
     auto driver = std::async(std::launch::async, [&] {
         HWND box = findWindow(GetCurrentProcessId(), "#32770", IsWindowVisible, 5000),
              link = GetDlgItem(box, IDC_ABOUT_LINK);
+        static void *const none[4] = {}; // another program's WM_INITDIALOG, with no record
+        SendMessageA(box, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(none));
         EXPECT_EQ(windowText(box) + "|" + windowText(GetDlgItem(box, IDC_ABOUT_NAME)) + "|" +
                       windowText(link) + "|" + windowText(GetDlgItem(box, IDC_ABOUT_RESOURCES)),
                   "Jotwell について|Jotwell ver. " JOTWELL_VERSION_STRING "|" + address +
@@ -604,6 +612,13 @@ TEST(AboutBox, OpensTheAddressOnAClickOnItsLink) {
         mouseMove(at.x, at.y + 60);
         mouseMove(at.x, at.y);
         EXPECT_TRUE(shows(RGB(255, 0, 0))) << "red under the mouse";
+        // Well-formed notifications that are not the link's own: read by neither.
+        NMHDR foreign{link, IDC_ABOUT_LINK, LLN_LEAVE};
+        SendMessageA(link, WM_NOTIFY, IDC_ABOUT_LINK, reinterpret_cast<LPARAM>(&foreign));
+        UpdateWindow(link);
+        EXPECT_GT(pixelsOf(link, RGB(255, 0, 0)), 20) << "turned blue by another's leave";
+        foreign.code = LLN_CLICK;
+        SendMessageA(box, WM_NOTIFY, IDC_ABOUT_LINK, reinterpret_cast<LPARAM>(&foreign));
         // Pressed on the link, released off it: no click (as the label sees the mouse).
         SendMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, 0);
         mouseMove(at.x, at.y + 60);
@@ -749,21 +764,31 @@ TEST(MainWindow, OpenFolderSaysWhenTheFolderIsNotThereYet) {
 
 // The start-up work runs once the loop runs, once per run; the taskbar's restart is answered at
 // once; quitting takes the icon away.
+// A settings file not read, held by another program or saved as UTF-8 (with the fix its reason
+// names), and a hotkey not registered are told. Also: another program's second WM_CREATE
+// changes nothing.
 TEST(MainWindow, StartUpWorkRunsOnce) {
-    Main m('A', false); // a plain letter for a hotkey: it would take typing everywhere
-    m.settings.fileError = kErrorSettingsUtf8;
-    const auto started = [&](UINT message) { // what is told once the queue is dispatched
-        return boxesWhile([&] { PostMessageA(m.window, message, 1, 0), dispatchQueued(); });
-    };
-    const std::string told = started(WM_NULL);
-    EXPECT_TRUE(told.rfind("設定ファイルを読み込めませんでした。", 0) == 0 &&
-                told.find("|ホットキー「A」を登録できませんでした。") != std::string::npos)
-        << told;
-    EXPECT_EQ(started(WM_STARTED), "") << "run again when another program asked";
-    SendMessageA(m.window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    EXPECT_EQ(m.tray.adds, 2) << "added again at once";
-    SendMessageA(m.window, WM_COMMAND, IDM_QUIT, 0);
-    EXPECT_FALSE(IsWindow(m.window) || m.tray.icon) << "left in the notification area";
+    for (const auto &[error, reason] :
+         {std::pair<DWORD, std::string>{ERROR_SHARING_VIOLATION, "(32)"},
+          {kErrorSettingsUtf8, "メモ帳で開き"}}) {
+        Main m('A', false); // a plain letter for a hotkey: it would take typing everywhere
+        m.settings.fileError = error;
+        const auto started = [&](UINT message) { // what is told once the queue is dispatched
+            return boxesWhile([&] { PostMessageA(m.window, message, 1, 0), dispatchQueued(); });
+        };
+        const std::string told = started(WM_NULL);
+        EXPECT_TRUE(told.rfind("設定ファイルを読み込めませんでした。", 0) == 0 &&
+                    told.find(reason) < told.find("|ホットキー「A」を登録できませんでした。"))
+            << told;
+        EXPECT_EQ(started(WM_STARTED), "") << "run again when another program asked";
+        CREATESTRUCTA again{};
+        again.lpCreateParams = &m.settings;
+        SendMessageA(m.window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&again));
+        SendMessageA(m.window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        EXPECT_EQ(m.tray.adds, 2) << "added again at once, and only then";
+        SendMessageA(m.window, WM_COMMAND, IDM_QUIT, 0);
+        EXPECT_FALSE(IsWindow(m.window) || m.tray.icon) << "left in the notification area";
+    }
 }
 
 // Pressing the mouse on the tray icon activates the taskbar, which closes the editor; the
