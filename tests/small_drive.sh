@@ -22,18 +22,12 @@ cleanup
 mkdir -p "$mnt"
 why() { echo "$*" >"$dir/status"; echo "small_drive: $*"; exit 0; }
 [ -e "$link" ] || [ -L "$link" ] && why "drive Q: is another folder's in the Wine prefix"
-target=$mnt
-if ! as_root mount -t tmpfs -o size=2m,mode=0777 jotwell-small-drive "$mnt" 2>/dev/null; then
-    setsid unshare -rm sh -c 'mount -t tmpfs -o size=2m,mode=0777 jotwell-small-drive "$0" &&
-        exec sleep infinity' "$mnt" </dev/null >/dev/null 2>&1 &
-    echo $! >"$dir/holder"
-    target=/proc/$!/root$mnt
-    for _ in $(seq 1 100); do
-        [ "$(stat -f -c %T "$target" 2>/dev/null)" = tmpfs ] && break
-        sleep 0.05
-    done
-    [ "$(stat -f -c %T "$target" 2>/dev/null)" = tmpfs ] ||
-        why "mounting a tmpfs needs root, sudo without a password, or user namespaces"
+tmpfs="mount -t tmpfs -o size=2m,mode=0777 jotwell-small-drive" target=$mnt
+if ! as_root $tmpfs "$mnt" 2>/dev/null; then
+    setsid unshare -rm sh -c "$tmpfs \"\$0\" && exec sleep infinity" "$mnt" </dev/null >/dev/null 2>&1 &
+    echo $! >"$dir/holder" && target=/proc/$!/root$mnt
+    for _ in $(seq 100); do [ "$(stat -f -c %T "$target" 2>/dev/null)" = tmpfs ] && break; sleep 0.05; done
+    [ "$(stat -f -c %T "$target")" = tmpfs ] || why "a tmpfs needs root, sudo without a password or user namespaces"
 fi
 ln -s "$target" "$link" || why "could not map Q:"
 echo ready >"$dir/status"

@@ -265,12 +265,7 @@ TEST(Editor, EscClosesItUnlessJapaneseIsBeingConverted) {
     HACCEL table = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
     ASSERT_NE(table, nullptr) << "the accelerator table";
     const Undo noEditor{[] { editorWindow = nullptr; }};
-    Editor plain(false);
-    editorWindow = plain.window;
-    MSG esc{plain.edit, WM_KEYDOWN, VK_ESCAPE, 0x00010001, 0, {}};
-    EXPECT_TRUE(TranslateEditorAccelerator(table, &esc) && !IsWindow(plain.window))
-        << "Esc closes an editor where nothing is being converted";
-    Editor e(true);
+    Editor e(true); // Esc where nothing is being converted: the end-to-end test's first way out
     CreateDirectoryA(e.notes.c_str(), nullptr);
     SetWindowTextA(e.edit, "明日");
     SendMessageA(e.edit, EM_SETSEL, 2, 2);
@@ -280,7 +275,7 @@ TEST(Editor, EscClosesItUnlessJapaneseIsBeingConverted) {
                                          static_cast<DWORD>(converting.size() * 2), nullptr, 0));
     ImmReleaseContext(e.edit, context);
     editorWindow = e.window;
-    esc.hwnd = e.edit;
+    MSG esc{e.edit, WM_KEYDOWN, VK_ESCAPE, 0x00010001, 0, {}};
     EXPECT_FALSE(TranslateEditorAccelerator(table, &esc)) << "Esc cancels the conversion";
     SendMessageA(e.window, WM_CLOSE, 0, 0);
     const std::vector<std::string> tree = listTree(e.notes);
@@ -752,14 +747,21 @@ TEST(Tray, RunsOnUntilTheShellTakesTheIconAndTheWatchdogAddsItToEachNewNotificat
     EXPECT_EQ(tray.deletes, 4);
 }
 
-// 「フォルダを開く」 on a notes folder not made yet (a new folder before its first note) says so.
-TEST(MainWindow, OpenFolderSaysWhenTheFolderIsNotThereYet) {
+// 「フォルダを開く」 on a notes folder not made yet (a new folder before its first note) says so,
+// and on a folder setting that names a program, starts nothing.
+TEST(MainWindow, OpenFolderSaysWhyItOpensNone) {
     Main m;
-    const std::string folder = m.notes / "new";
-    folder.copy(m.settings.documentFolder, sizeof m.settings.documentFolder - 1);
-    EXPECT_EQ(boxesWhile([&] { SendMessageA(m.window, WM_COMMAND, IDM_OPENFOLDER, 0); }),
-              "フォルダを開けませんでした。\r\n\r\n" + folder +
-                  "\r\nまだありません。最初のメモを保存したときに作られます。|");
+    const std::string program = ownFolder() + "\\probe.exe", new_ = m.notes / "new";
+    for (const std::string &folder : {new_, program}) {
+        std::snprintf(m.settings.documentFolder, sizeof m.settings.documentFolder, "%s",
+                      folder.c_str());
+        const std::string told = "フォルダを開けませんでした。\r\n\r\n" + folder + "\r\n" +
+                                 (folder == new_ ? "まだありません。" : "");
+        EXPECT_EQ(boxesWhile([&] {
+                      SendMessageA(m.window, WM_COMMAND, IDM_OPENFOLDER, 0);
+                  }).substr(0, told.size()),
+                  told);
+    }
 }
 
 // The start-up work runs once the loop runs, once per run; the taskbar's restart is answered at
