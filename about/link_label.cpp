@@ -199,6 +199,9 @@ void removeProps(HWND control) {
 } // namespace
 
 bool AttachLinkLabel(HWND control) {
+    // Attached again, the label would forward every message to itself.
+    if (originalProc(control))
+        return false;
     HFONT font = underlinedFontOf(control);
     if (!font)
         return false;

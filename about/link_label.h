@@ -23,7 +23,8 @@ struct LinkLabelNotify {
 const NMHDR *LinkLabelSending(HWND label);
 
 // The control must already have its font (WM_SETFONT). False, with the control
-// untouched, when the underlined font or the cursor cannot be made.
+// untouched, when the underlined font or the cursor cannot be made, or when it is a link
+// label already.
 bool AttachLinkLabel(HWND control);
 LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam);
 // The hover timer: sends LLN_LEAVE once the cursor is outside.

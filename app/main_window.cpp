@@ -158,8 +158,10 @@ static LRESULT onCreate(HWND window, LPARAM lParam) {
     if (settingsOf(window))
         return 0;
     SetPropA(window, kPropParam, reinterpret_cast<const CREATESTRUCTA *>(lParam)->lpCreateParams);
-    if (!InstallTrayIcon(window))
-        return -1;
+    // A notification area that never takes the icon (a slow log-on) does not end the program:
+    // the hotkey works meanwhile, and the icon comes once the shell takes it or announces
+    // itself anew ("TaskbarCreated").
+    InstallTrayIcon(window);
     if (!RegisterPopupHotkey(window, settingsOf(window)))
         SetPropA(window, kPropHotkeyFailed,
                  reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(GetLastError()) + 1));
@@ -262,14 +264,39 @@ static void runSettings(HWND window) {
                             "設定", "設定で別の組み合わせを選んでください。");
 }
 
+static void reportFolderNotOpened(HWND owner, const char *path, const char *reason) {
+    char text[kPathBufferSize + kSystemReasonSize + 64];
+    formatBounded(sizeof text, text, "フォルダを開けませんでした。\r\n\r\n%s\r\n%s", path, reason);
+    MessageBoxA(owner, text, "Jotwell", MB_OK | MB_ICONINFORMATION);
+}
+
 // The folder the notes go to: the program's folder for an empty setting, a relative one
-// taken from there.
+// taken from there. One that names no folder, or is not there yet (a new folder before its
+// first note), is told, with what the first save will meet there.
 static void openFolder(HWND window) {
     const AppSettings *settings = settingsOf(window);
-    char root[kPathBufferSize];
-    NoteSaveResult ignored{};
-    if (settings && noteRoot(*settings, root, &ignored))
+    char root[kPathBufferSize], parent[kPathBufferSize], reason[kSystemReasonSize];
+    NoteSaveResult result{};
+    if (!settings)
+        return;
+    if (!noteRoot(*settings, root, &result)) {
+        systemReason(result.error, reason);
+        reportFolderNotOpened(window, result.path, reason);
+        return;
+    }
+    if (isDirectory(root)) {
         OpenFolderInShell(window, root);
+        return;
+    }
+    // The save makes the notes folder, never the folders above it.
+    sjisCopyBounded(sizeof parent, parent, root);
+    pathCutLastComponent(parent);
+    if (fileExists(root) || !isDirectory(parent))
+        systemReason(fileExists(root) ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND, reason);
+    else
+        sjisCopyBounded(sizeof reason, reason,
+                        "まだありません。最初のメモを保存したときに作られます。");
+    reportFolderNotOpened(window, root, reason);
 }
 
 static LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam) {

@@ -12,6 +12,9 @@ static NOTIFYICONDATAA trayIconData;
 static HWND trayNotifyWindow;
 // Registered once with the icon: every message to the main window is compared with it.
 static UINT taskbarCreated;
+// The notification area took the icon. At a slow log-on it may not for a long while: the
+// program runs on (the hotkey works) and the icon comes once the shell takes it.
+static bool iconShown;
 
 constexpr int kAddAttempts = 21;
 constexpr DWORD kAddRetryMs = 500;
@@ -59,11 +62,10 @@ bool InstallTrayIcon(HWND window) {
         Sleep(kAddRetryMs);
         added = addIcon() || iconIsThere();
     }
-    if (!added)
-        return false;
+    iconShown = added;
     trayNotifyWindow = FindTrayNotifyWindow();
     SetTimer(window, TRAY_WATCHDOG_ID, kWatchdogMs, TrayWatchdogProc);
-    return true;
+    return added;
 }
 
 void RemoveTrayIcon(HWND window) {
@@ -77,11 +79,14 @@ UINT TaskbarCreatedMessage() {
 
 void RestoreTrayIcon() {
     deleteIcon();
-    addIcon();
+    iconShown = addIcon();
     trayNotifyWindow = FindTrayNotifyWindow();
 }
 
 void CALLBACK TrayWatchdogProc(HWND, UINT, UINT_PTR, DWORD) {
+    // Not taken at start: one more try on each tick until the shell takes it.
+    if (!iconShown)
+        iconShown = addIcon() || iconIsThere();
     if (trayNotifyWindow) {
         if (IsWindow(trayNotifyWindow))
             return;
@@ -92,7 +97,7 @@ void CALLBACK TrayWatchdogProc(HWND, UINT, UINT_PTR, DWORD) {
     trayNotifyWindow = FindTrayNotifyWindow();
     if (trayNotifyWindow) {
         deleteIcon();
-        addIcon();
+        iconShown = addIcon();
     }
 }
 

@@ -3,8 +3,9 @@
 
 #include <windows.h>
 
-// Adds the icon, trying up to 21 times 500 ms apart, and starts the watchdog.
-// False when the notification area never accepted it.
+// Adds the icon, trying up to 21 times 500 ms apart, and starts the watchdog, which tries
+// again on each tick while the icon is not there. False when the notification area never
+// accepted it in those tries.
 bool InstallTrayIcon(HWND window);
 void RemoveTrayIcon(HWND window);
 // The message the shell broadcasts when its taskbar has been made anew; 0 before the icon

@@ -202,22 +202,26 @@ LRESULT onSize(HWND window) {
 }
 
 // On a monitor of another DPI: the font follows, and the frame grows or shrinks by the same
-// measure. While it is being placed before it is shown, it already has its size for the
-// monitor under the cursor, which is where it is going. Only the DPI in wParam is read:
-// another program could send or post the message with a rectangle pointing anywhere.
+// measure about its centre, which stays on the monitor it was moved to; grown from its corner,
+// it could reach back over the edge onto the other monitor and be sent back. While it is being
+// placed before it is shown, it already has its size for the monitor under the cursor, which
+// is where it is going. Only the DPI in wParam is read: another program could send or post the
+// message with a rectangle pointing anywhere.
 LRESULT onDpiChanged(HWND window, WPARAM wParam) {
-    const UINT dpi = LOWORD(wParam);
-    const UINT was = static_cast<UINT>(reinterpret_cast<UINT_PTR>(GetPropA(window, kPropDpi)));
+    const int dpi = LOWORD(wParam);
+    const int was = static_cast<int>(reinterpret_cast<UINT_PTR>(GetPropA(window, kPropDpi)));
     if (dpi == 0 || dpi == was)
         return 0;
-    setFontForDpi(window, dpi);
+    setFontForDpi(window, static_cast<UINT>(dpi));
     SetPropA(window, kPropDpi, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(dpi)));
-    SIZE size{};
-    if (IsWindowVisible(window) && was != 0 && windowSize(window, &size))
-        SetWindowPos(window, nullptr, 0, 0,
-                     MulDiv(size.cx, static_cast<int>(dpi), static_cast<int>(was)),
-                     MulDiv(size.cy, static_cast<int>(dpi), static_cast<int>(was)),
-                     SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    RECT frame{};
+    if (IsWindowVisible(window) && was != 0 && GetWindowRect(window, &frame)) {
+        const int width = MulDiv(rectWidth(frame), dpi, was);
+        const int height = MulDiv(rectHeight(frame), dpi, was);
+        SetWindowPos(window, nullptr, (frame.left + frame.right - width) / 2,
+                     (frame.top + frame.bottom - height) / 2, width, height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     return 0;
 }
 

@@ -22,6 +22,10 @@ struct AppSettings {
     // not be read at all, kErrorSettingsUtf8 when it was saved as UTF-8. The defaults hold
     // then, and the file is not written over.
     std::uint32_t fileError;
+    // The user set the folder in 設定 (typed, pasted or chosen) during this run: only then is
+    // it written, so that the file keeps what it holds, the user's own value or none (the
+    // program's folder wherever the program goes).
+    bool documentFolderSet;
 };
 
 // The executable's path with ".ini" for its extension, lower-cased. False only
@@ -33,7 +37,7 @@ bool GetIniFolder(char path[kPathBufferSize]);
 // Fills every field, each from its own key or its default.
 void LoadSettings(AppSettings &settings);
 
-// Writes all three keys, whether they changed or not (the folder not while it is cut); never
-// over a file that was there but not read (fileError). False, with the system's error
-// (GetLastError), when the file could not be written.
+// Writes the hotkey and the input method, whether they changed or not, and the folder once the
+// user set it; never over a file that was there but not read (fileError). False, with the
+// system's error (GetLastError), when the file could not be written.
 bool SaveSettings(const AppSettings &settings);

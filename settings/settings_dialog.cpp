@@ -81,6 +81,8 @@ INT_PTR onOk(HWND dialog) {
         sjisCopyBounded(sizeof settings->documentFolder, settings->documentFolder, folder);
         settings->documentFolderCut = false;
     }
+    // Shown but left as it was, the program's folder would be pinned in the file.
+    settings->documentFolderSet = settings->documentFolderSet || folderSet;
     EndDialog(dialog, IDOK);
     return TRUE;
 }

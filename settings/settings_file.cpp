@@ -73,6 +73,10 @@ static DWORD settingsFileError(const char *path) {
     const DWORD error = ReadFile(file, text, sizeof text - 1, &got, nullptr) ? 0 : GetLastError();
     CloseHandle(file);
     text[got] = '\0';
+    // Notepad writes the byte-order mark into a UTF-8 file that holds no name yet (empty, or
+    // comments only): OK would write Shift-JIS after it.
+    if (std::strncmp(text, "\xEF\xBB\xBF", 3) == 0)
+        return kErrorSettingsUtf8;
     // ホッ, 日本 and 文書 (of the section and key names) as UTF-8 writes them, after a
     // byte-order mark or not: every section and key Jotwell reads has one of them.
     for (const char *name :
@@ -104,6 +108,7 @@ void LoadSettings(AppSettings &settings) {
         GetPrivateProfileStringA(kMainSection, kFolderKey, directory, folder, sizeof folder, path);
     else
         sjisCopyBounded(sizeof folder, folder, directory);
+    settings.documentFolderSet = false;
     settings.documentFolderCut = std::strlen(folder) >= sizeof settings.documentFolder;
     sjisCopyBounded(sizeof settings.documentFolder, settings.documentFolder, folder);
 }
@@ -131,8 +136,10 @@ bool SaveSettings(const AppSettings &settings) {
     };
     note(writeInt(kHotkeySection, kHotkeyKey, settings.hotkey, path));
     note(writeInt(kMainSection, kImeKey, settings.imeOnAtStartup ? 1 : 0, path));
-    // A cut folder would replace the user's own in the file with some other folder's name.
-    if (!settings.documentFolderCut)
+    // Written only once the user set it in 設定: the file keeps the folder the user wrote by hand
+    // as it is (one cut on loading included), and a default (no key) stays the program's folder
+    // wherever the program goes.
+    if (settings.documentFolderSet)
         note(WritePrivateProfileStringA(kMainSection, kFolderKey, settings.documentFolder, path) !=
              0);
     SetLastError(error);

@@ -233,8 +233,12 @@ PathResolution pathResolve(char destination[kPathBufferSize], const char *base, 
     }
     if (!addSegments(&folder, rest))
         return kPathInvalid;
-    if (folder.segments == 0)
-        appendBytes(&folder, "\\", 1); // the root itself: D:\ and \\server\share\ .
+    // The root itself: D:\ and \\server\share\ . After a share's name that ends in half a
+    // double-byte character, a backslash would be that character's second byte: the name is
+    // left as written, and the note store refuses it for that half character.
+    const std::size_t length = std::strlen(folder.text);
+    if (folder.segments == 0 && sjisByteKind(folder.text, length - 1) != kSjisLead)
+        appendBytes(&folder, "\\", 1);
     if (folder.overflow || std::strlen(folder.text) > kPathMaxLength)
         return kPathTooLong;
     std::strcpy(destination, folder.text);

@@ -147,8 +147,12 @@ inline std::string noDrafts(const std::string &folder) {
 inline std::string localDrafts() {
     char base[MAX_PATH] = "";
     SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base);
-    CreateDirectoryA((std::string(base) + "\\Jotwell").c_str(), nullptr);
-    return noDrafts(std::string(base) + "\\Jotwell");
+    const std::string local = std::string(base) + "\\Jotwell";
+    // A file in its place, which a test that failed put there, goes: no later test would pass.
+    if (!(GetFileAttributesA(local.c_str()) & FILE_ATTRIBUTE_DIRECTORY))
+        DeleteFileA(local.c_str());
+    CreateDirectoryA(local.c_str(), nullptr);
+    return noDrafts(local);
 }
 
 // A program started in the folder (the current one when empty): its process, null if none (and

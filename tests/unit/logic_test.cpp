@@ -75,13 +75,17 @@ TEST(Path, CutsAndJoins) {
     // the current directory. Rows: program's folder, setting, folder ("!" invalid, "+" too long).
     const std::string n519(519, 'n');
     const std::tuple<const char *, std::string, std::string> resolves[] = {
-        {"E:", "", "E:\\"}, // the program at a drive's root, the default
-        {"D:\\Tools", "E:", "E:\\"},
+        {"c:", "", "C:\\"}, // the program at a drive's root, the default
+        {"D:\\Tools", "e:\\", "E:\\"},
         {"D:\\Tools", "D:/Notes", "D:\\Notes"},
         {"D:\\Tools", "D:\\Notes/2026\\", "D:\\Notes\\2026"},
         {"D:\\Tools", "D:\\\\Notes\\\\.\\x", "D:\\Notes\\x"},
         {"D:\\Tools", "\\\\server\\share\\メモ\\", "\\\\server\\share\\メモ"},
         {"D:\\Tools", "//server/share", "\\\\server\\share\\"},
+        {"D:\\Tools", "\\\\srv\\表", "\\\\srv\\表\\"},
+        // Half a character last: no separator after it, which would be its second byte.
+        {"D:\\Tools", "\\\\srv\\s\x82", "\\\\srv\\s\x82"},
+        {"E:", "notes\x82", "E:\\notes\x82"},
         {"E:", "notes/", "E:\\notes"},
         {"D:\\表", "..\\notes", "D:\\notes"}, // 表's 0x5C is no separator
         {"D:\\Tools", "\\notes", "D:\\notes"},
@@ -103,6 +107,10 @@ TEST(Path, CutsAndJoins) {
                   expected)
             << base << " + " << path;
         EXPECT_TRUE(result == kPathResolved || !*destination) << "left in the destination";
+        char again[kPathBufferSize] = "";
+        EXPECT_TRUE(result ||
+                    (!pathResolve(again, base, destination) && !strcmp(again, destination)))
+            << destination << " resolves to " << again;
     }
 }
 

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "about/about_dialog.h"
+#include "about/link_label.h"
 #include "app/main_window.h"
 #include "app/run.h"
 #include "app/tray.h"
@@ -35,7 +36,7 @@
 using namespace th;
 
 static AppSettings settingsFor(const std::string &folder, std::int32_t hotkey = 0) {
-    AppSettings settings{false, hotkey, "", false, 0};
+    AppSettings settings{false, hotkey, "", false, 0, false};
     folder.copy(settings.documentFolder, sizeof settings.documentFolder - 1);
     return settings;
 }
@@ -78,6 +79,10 @@ TEST(Editor, SavesWhatItHoldsUnderTheTimeOfTheClose) {
 
     Editor e(false);
     EXPECT_FALSE(imeIsOpen(e.edit)) << "the input method off, as set";
+    AppSettings other = settingsFor(e.temp / "other");
+    CREATESTRUCTA again{};
+    again.lpCreateParams = &other; // another program's WM_CREATE: the editor keeps its own record
+    SendMessageA(e.window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&again));
     std::string text;
     while (text.size() < 40000) // more than the 30,000 characters an edit takes by default
         text += "一行のメモ, a line of a note\r\n";
@@ -94,32 +99,44 @@ TEST(Editor, SavesWhatItHoldsUnderTheTimeOfTheClose) {
     EXPECT_TRUE(saved == text) << saved.size() << " bytes of " << text.size();
 }
 
-// Moved to monitors of other DPIs: the frame scaled where it stands, the system font scaled (18
-// pixels high at the system's 96 DPI) in height and width, none made at the system's DPI. The
-// message's rectangle is never read: another program could send any. Also: each font made for one
-// goes once the next replaces it or the editor goes.
+// Moved to monitors of other DPIs: the frame scaled about its centre, the system font scaled (18
+// pixels high at the system's 96 DPI) in height and width, none made at the system's DPI; a DPI
+// of 0 changes nothing. The message's rectangle is never read: another program could send any.
+// Also: each font made for one goes once the next replaces it, or with the editor.
 TEST(Editor, FollowsTheMonitorsDpi) {
     Editor e(false);
-    SetWindowPos(e.window, nullptr, 10, 10, 640, 100, SWP_NOZORDER);
-    HFONT last = nullptr;
-    double width96 = 0; // a line's width at 96 DPI
-    for (const auto &[dpi, lf] : {std::pair<UINT, LONG>{96, 0}, {128, 24}, {144, 27}}) {
-        RECT expected{10, 10, 10 + MulDiv(640, dpi, 96), 10 + MulDiv(100, dpi, 96)}, r{};
-        SendMessageA(e.window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 1); // points nowhere
-        GetWindowRect(e.window, &r);
-        EXPECT_TRUE(EqualRect(&r, &expected)) << "scaled at " << dpi << ": " << r.right - r.left;
-        const auto font = reinterpret_cast<HFONT>(SendMessageA(e.edit, WM_GETFONT, 0, 0));
-        LOGFONTA made{}; // none at the system's DPI: the system's own font
-        GetObjectA(font, sizeof made, &made);
-        HDC dc = GetDC(e.edit); // and a line as wide as the DPI is dense
+    SetWindowPos(e.window, nullptr, 100, 100, 640, 100, SWP_NOZORDER);
+    const auto lineWidth = [&](HFONT font) { // a line as wide as the DPI is dense
+        HDC dc = GetDC(e.edit);
         SIZE line{};
         SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
         GetTextExtentPoint32A(dc, "Jotwell memo", 12, &line);
         ReleaseDC(e.edit, dc);
-        EXPECT_EQ(made.lfHeight, lf) << "the font's height at " << dpi;
-        width96 = dpi == 96 ? line.cx : width96;
-        EXPECT_NEAR(line.cx * 96.0 / dpi, width96, width96 / 10) << "a line's width at " << dpi;
-        EXPECT_EQ(GetObjectType(last), 0u) << "the last DPI's font deleted";
+        return line.cx;
+    };
+    const double width96 = lineWidth(nullptr);
+    HFONT last = nullptr;
+    // the DPI sent, the editor's DPI then, its font's height
+    const std::tuple<UINT, int, LONG> rows[] = {
+        {128, 128, 24}, {144, 144, 27}, {0, 144, 27}, {96, 96, 0}, {128, 128, 24}};
+    for (const auto &[sent, dpi, height] : rows) {
+        RECT was{}, r{};
+        GetWindowRect(e.window, &was);
+        SendMessageA(e.window, WM_DPICHANGED, MAKEWPARAM(sent, sent), 1); // points nowhere
+        GetWindowRect(e.window, &r);
+        EXPECT_TRUE(r.right - r.left == MulDiv(640, dpi, 96) &&
+                    r.bottom - r.top == MulDiv(100, dpi, 96) &&
+                    std::abs(r.left + r.right - was.left - was.right) <= 1 &&
+                    std::abs(r.top + r.bottom - was.top - was.bottom) <= 1)
+            << "scaled about its centre at " << sent << ": " << r.left << "," << r.top << " "
+            << r.right - r.left << "x" << r.bottom - r.top;
+        const auto font = reinterpret_cast<HFONT>(SendMessageA(e.edit, WM_GETFONT, 0, 0));
+        LOGFONTA made{}; // none at the system's DPI: the system's own font
+        GetObjectA(font, sizeof made, &made);
+        EXPECT_EQ(made.lfHeight, height) << "the font's height at " << sent;
+        EXPECT_NEAR(lineWidth(font) * 96.0 / dpi, width96, width96 / 10) << "a line at " << sent;
+        EXPECT_TRUE(!last || (GetObjectType(last) == 0) == (last != font))
+            << "the last font deleted once replaced, kept while not, at " << sent;
         last = font;
     }
     DestroyWindow(e.window);
@@ -226,12 +243,7 @@ TEST(Editor, EscClosesItUnlessJapaneseIsBeingConverted) {
     HACCEL table = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
     ASSERT_NE(table, nullptr) << "the accelerator table";
     const Undo noEditor{[] { editorWindow = nullptr; }};
-    Editor plain(false);
-    editorWindow = plain.window;
-    MSG esc{plain.edit, WM_KEYDOWN, VK_ESCAPE, 0x00010001, 0, {}};
-    EXPECT_TRUE(TranslateEditorAccelerator(table, &esc) && !IsWindow(plain.window))
-        << "Esc closes an editor where nothing is being converted";
-    Editor e(true);
+    Editor e(true); // Esc where nothing is being converted: the end-to-end test's first way out
     CreateDirectoryA(e.notes.c_str(), nullptr);
     SetWindowTextA(e.edit, "明日");
     SendMessageA(e.edit, EM_SETSEL, 2, 2);
@@ -241,7 +253,7 @@ TEST(Editor, EscClosesItUnlessJapaneseIsBeingConverted) {
                                          static_cast<DWORD>(converting.size() * 2), nullptr, 0));
     ImmReleaseContext(e.edit, context);
     editorWindow = e.window;
-    esc.hwnd = e.edit;
+    MSG esc{e.edit, WM_KEYDOWN, VK_ESCAPE, 0x00010001, 0, {}};
     EXPECT_FALSE(TranslateEditorAccelerator(table, &esc)) << "Esc cancels the conversion";
     SendMessageA(e.window, WM_CLOSE, 0, 0);
     const std::vector<std::string> tree = listTree(e.notes);
@@ -603,8 +615,7 @@ TEST(NoteStore, TwoInstancesKilledAtRandomLeaveEachTextOnce) {
         EXPECT_LE(count, 1) << "text " << text;
 }
 
-// A failed write, told by the settings dialog, is an end-to-end test's. Also: a cut folder
-// is never written, by a save or by the dialog's OK.
+// A failed write, told by the settings dialog, is an end-to-end test's.
 TEST(SettingsFile, EachKeyReadsOnItsOwn) {
     char ini[kPathBufferSize];
     ASSERT_TRUE(GetIniPath(ini));
@@ -613,8 +624,8 @@ TEST(SettingsFile, EachKeyReadsOnItsOwn) {
     const std::string keys = "[ホットキー]\r\n表示の切り替え=", main = "\r\n[quillomat]\r\n",
                       a259(259, 'a'), utf8 = " 0 " + std::to_string(kErrorSettingsUtf8);
     // the file; what is read: the hotkey, the input method, the folder ("." the program's),
-    // whether it was cut; why the file was not read (saved as UTF-8, with a byte-order mark or
-    // [ホットキー] in UTF-8; held by another program)
+    // whether it was cut; why the file was not read (saved as UTF-8: a name in UTF-8 or the
+    // byte-order mark; held by another program)
     const std::pair<std::string, std::string> cases[] = {
         {"", "0 1 . 0 0"},
         {keys + "1601" + main + "日本語入力=0\r\n文書保存フォルダ=D:\\メモ\\表",
@@ -624,9 +635,10 @@ TEST(SettingsFile, EachKeyReadsOnItsOwn) {
         {main + "文書保存フォルダ=" + a259, "0 1 " + a259 + " 0 0"},
         {main + "文書保存フォルダ=" + a259 + "a", "0 1 " + a259 + " 1 0"}, // too long: cut
         {main + "文書保存フォルダ=" + split, "0 1 " + split.substr(0, 258) + " 1 0"}, // not half ア
-        // 日本語入力=0: not read, even where the system could
-        {"\xEF\xBB\xBF" + main + "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE5\x85\xA5\xE5\x8A\x9B=0",
-         "0 1 ." + utf8},
+        // 日本語入力=0, 文書保存=x: not read, even where the system could; a mark alone
+        {main + "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE5\x85\xA5\xE5\x8A\x9B=0", "0 1 ." + utf8},
+        {main + "\xE6\x96\x87\xE6\x9B\xB8\xE4\xBF\x9D\xE5\xAD\x98=x", "0 1 ." + utf8},
+        {"\xEF\xBB\xBF; a comment\r\n", "0 1 ." + utf8},
         {"[\xE3\x83\x9B\xE3\x83\x83\xE3\x83\x88\xE3\x82\xAD\xE3\x83\xBC]", "0 1 ." + utf8},
         {keys + "1601", "0 1 . 0 " + std::to_string(ERROR_SHARING_VIOLATION)}};
     for (const auto &[file, read] : cases) {
@@ -637,7 +649,7 @@ TEST(SettingsFile, EachKeyReadsOnItsOwn) {
         HANDLE held = read.substr(last + 1) == std::to_string(ERROR_SHARING_VIOLATION)
                           ? CreateFileA(ini, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
                           : INVALID_HANDLE_VALUE;
-        AppSettings settings{false, 5, "x", read[last - 1] == '0', 1}; // each field as not read
+        AppSettings settings{false, 5, "x", read[last - 1] == '0', 1, true}; // each as not read
         LoadSettings(settings);
         CloseHandle(held);
         const std::string folder = settings.documentFolder == dir ? "." : settings.documentFolder;
@@ -649,33 +661,55 @@ TEST(SettingsFile, EachKeyReadsOnItsOwn) {
         EXPECT_TRUE(!settings.fileError || (!SaveSettings(settings) && readFile(ini) == file))
             << file;
     }
-    // Saved, a cut folder would replace the user's own with another folder's name.
-    AppSettings cut{true, 0x641, "D:\\cut", true, 0};
-    DeleteFileA(ini);
-    ASSERT_TRUE(SaveSettings(cut));
-    EXPECT_EQ(readFile(ini),
-              "[ホットキー]\r\n表示の切り替え=1601\r\n[quillomat]\r\n日本語入力=1\r\n");
-    // Nor taken by the settings dialog's OK while the user left the folder as it was; one set
-    // longer than the record holds is refused, the dialog staying with it.
-    auto ok = std::async(std::launch::async, [] {
-        const DWORD self = GetCurrentProcessId();
-        HWND dialog = findWindow(self, "#32770", IsWindowVisible, 5000);
-        char shown[kPathBufferSize] = "";
-        GetDlgItemTextA(dialog, IDC_FOLDER, shown, sizeof shown);
-        SetDlgItemTextA(dialog, IDC_FOLDER, std::string(260, 'a').c_str());
-        SendDlgItemMessageA(dialog, IDC_FOLDER, EM_SETMODIFY, TRUE, 0); // as typed
-        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-        const std::string told = answerBox(self);
-        SetDlgItemTextA(dialog, IDC_FOLDER, shown); // back as it was, the user's no more
-        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-        // A dialog that its OK does not end fails the test in seconds, not at CTest's limit.
-        if (!waitUntil([&] { return !findWindow(self, "#32770"); }))
-            PostMessageA(findWindow(self, "#32770"), WM_COMMAND, IDCANCEL, 0);
-        return told.substr(0, told.find("。"));
-    });
-    EXPECT_TRUE(RunSettingsDialog(nullptr, &cut)) << "ended by its OK";
-    EXPECT_EQ(ok.get(), "文書保存フォルダのパスが長すぎます");
-    EXPECT_TRUE(cut.documentFolderCut) << "the folder left as it was stays cut";
+}
+
+// OK in 設定, worked by another thread as a user would, after another program sent the dialog a
+// second WM_INITDIALOG with a record that is not its own: the hotkey entered, the folder typed
+// when given (one too long first, refused, the dialog staying). A folder left as it was is not
+// written: a default stays the program's folder, one the file held too long stays refused.
+TEST(SettingsDialog, OkWritesTheFolderOnlyOnceTheUserSetsIt) {
+    char ini[kPathBufferSize], folder[1024];
+    ASSERT_TRUE(GetIniPath(ini));
+    const Undo remove{[&] { DeleteFileA(ini); }};
+    const std::string tooLong = "[quillomat]\r\n文書保存フォルダ=" + std::string(260, 'c');
+    // the file; the folder typed; the folder key after OK ("-" none), whether still cut, told
+    const std::tuple<std::string, std::string, std::string, bool, std::string> rows[] = {
+        {"", "", "-", false, ""},
+        {tooLong, "", std::string(260, 'c'), true, ""},
+        {tooLong, "D:\\set", "D:\\set", false, "文書保存フォルダのパスが長すぎます"}};
+    for (const auto &[file, typed, written, cut, told] : rows) {
+        writeFile(ini, file);
+        AppSettings settings{}, other{};
+        LoadSettings(settings);
+        auto user = std::async(std::launch::async, [&, typed = typed] {
+            const DWORD self = GetCurrentProcessId();
+            HWND dialog = findWindow(self, "#32770", IsWindowVisible, 5000);
+            SendMessageA(dialog, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(&other));
+            SendDlgItemMessageA(dialog, IDC_HOTKEY, HKM_SETHOTKEY, kCtrlAltJ, 0);
+            const auto type = [&](const std::string &text) {
+                SetDlgItemTextA(dialog, IDC_FOLDER, text.c_str());
+                SendDlgItemMessageA(dialog, IDC_FOLDER, EM_SETMODIFY, TRUE, 0); // as typed
+            };
+            std::string box;
+            if (!typed.empty()) {
+                type(std::string(260, 'a'));
+                PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+                box = answerBox(self);
+                type(typed);
+            }
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+            // A dialog that its OK does not end fails the test in seconds, not at CTest's limit.
+            if (!waitUntil([&] { return !IsWindow(dialog); }))
+                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            return box.substr(0, box.find("。"));
+        });
+        EXPECT_TRUE(RunSettingsDialog(nullptr, &settings) && SaveSettings(settings)) << typed;
+        EXPECT_EQ(user.get(), told);
+        GetPrivateProfileStringA("quillomat", "文書保存フォルダ", "-", folder, sizeof folder, ini);
+        EXPECT_EQ(std::to_string(settings.hotkey) + " " + folder + " " +
+                      std::to_string(settings.documentFolderCut),
+                  std::to_string(kCtrlAltJ) + " " + written + " " + std::to_string(cut));
+    }
 }
 
 static int pixelsOf(HWND window, COLORREF colour) {
@@ -689,9 +723,10 @@ static int pixelsOf(HWND window, COLORREF colour) {
     return count;
 }
 
-// Also: it names the product and the free resources, grows to its link, centres OK, is
-// dragged by its body, lights the link under the mouse, and lets the optional library go.
-TEST(AboutBox, OpensTheAddressOnAClickOnItsLink) {
+// Also: it names the free resources and lets the optional library go, centres OK, is dragged
+// by its body, and lights the link under the mouse; another program's second WM_INITDIALOG
+// and notifications change nothing.
+TEST(AboutBox, NamesTheProductGrowsToItsLinkAndOpensTheAddressOnlyOnItsOwnClick) {
     TempFolder temp;
     const std::string address = temp / "probe.exe"; // it leaves probe.ini when it runs
     CopyFileA((ownFolder() + "\\probe.exe").c_str(), address.c_str(), FALSE);
@@ -709,6 +744,8 @@ TEST(AboutBox, OpensTheAddressOnAClickOnItsLink) {
     auto driver = std::async(std::launch::async, [&] {
         HWND box = findWindow(GetCurrentProcessId(), "#32770", IsWindowVisible, 5000),
              link = GetDlgItem(box, IDC_ABOUT_LINK);
+        static void *const none[4] = {}; // another program's WM_INITDIALOG, with no record
+        SendMessageA(box, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(none));
         EXPECT_EQ(windowText(box) + "|" + windowText(GetDlgItem(box, IDC_ABOUT_NAME)) + "|" +
                       windowText(link) + "|" + windowText(GetDlgItem(box, IDC_ABOUT_RESOURCES)),
                   "Jotwell について|Jotwell ver. " JOTWELL_VERSION_STRING "|" + address +
@@ -733,6 +770,13 @@ TEST(AboutBox, OpensTheAddressOnAClickOnItsLink) {
         mouseMove(at.x, at.y + 60);
         mouseMove(at.x, at.y);
         EXPECT_TRUE(shows(RGB(255, 0, 0))) << "red under the mouse";
+        // Well-formed notifications that are not the link's own: read by neither.
+        NMHDR foreign{link, IDC_ABOUT_LINK, LLN_LEAVE};
+        SendMessageA(link, WM_NOTIFY, IDC_ABOUT_LINK, reinterpret_cast<LPARAM>(&foreign));
+        UpdateWindow(link);
+        EXPECT_GT(pixelsOf(link, RGB(255, 0, 0)), 20) << "turned blue by another's leave";
+        foreign.code = LLN_CLICK;
+        SendMessageA(box, WM_NOTIFY, IDC_ABOUT_LINK, reinterpret_cast<LPARAM>(&foreign));
         // Pressed on the link, released off it: no click (as the label sees the mouse).
         SendMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, 0);
         mouseMove(at.x, at.y + 60);
@@ -790,28 +834,6 @@ struct FakeTray {
     }
 };
 
-TEST(Tray, TriesTwentyOneTimesTakesASlowAddAndTheWatchdogAddsItToEachNewNotificationArea) {
-    FakeTray tray;
-    tray.refuse = 21;
-    const ULONGLONG start = GetTickCount64();
-    EXPECT_FALSE(InstallTrayIcon(tray.tray));
-    EXPECT_EQ(tray.adds, 21);
-    EXPECT_GE(GetTickCount64() - start, 9900u) << "half a second apart";
-    tray.slow = 1; // a shell slow at logon: the add times out, yet the icon is there
-    ASSERT_TRUE(InstallTrayIcon(tray.tray));
-    EXPECT_EQ(tray.adds, 22) << "an add that timed out but took is not repeated";
-    tray.restart(); // the shell ended and came back with a new notification area
-    EXPECT_TRUE(waitUntil([&] { return tray.adds == 23; }, 3000)) << "the watchdog's timer";
-    tray.restart(false); // the shell ends: while there is no notification area, nothing
-    TrayWatchdogProc(nullptr, 0, 0, 0);
-    EXPECT_EQ(tray.adds, 23) << "an icon added where there is no notification area";
-    tray.restart();
-    TrayWatchdogProc(nullptr, 0, 0, 0);
-    EXPECT_EQ(tray.adds, 24) << "the new notification area has it again";
-    RemoveTrayIcon(tray.tray);
-    EXPECT_EQ(tray.deletes, 3);
-}
-
 // Dispatches what is queued for this thread, the window's own posts among them.
 static void dispatchQueued() {
     for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);)
@@ -844,9 +866,10 @@ struct Main {
     TempFolder notes;
     AppSettings settings;
     HWND window;
-    explicit Main(std::int32_t hotkey = 0, bool started = true)
+    explicit Main(std::int32_t hotkey = 0, bool started = true, int refusedAdds = 0)
         : settings(settingsFor(notes.path, hotkey)) {
         localDrafts(), noDrafts(ownFolder());
+        tray.refuse = refusedAdds;
         registerAppWindowClass(GetModuleHandleA(nullptr), "quillomat", MainWindowProc);
         window = CreateWindowExA(0, "quillomat", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), &settings);
@@ -860,23 +883,77 @@ struct Main {
     }
 };
 
+// A shell that refuses the icon at start (a slow log-on): 21 tries, 10 s, then the program runs
+// on without it, and the watchdog adds it once the shell takes it; a slow add that took is not
+// repeated; the watchdog adds it to each new notification area.
+TEST(Tray, RunsOnUntilTheShellTakesTheIconAndTheWatchdogAddsItToEachNewNotificationArea) {
+    const ULONGLONG start = GetTickCount64();
+    Main m(0, true, 21);
+    FakeTray &tray = m.tray;
+    EXPECT_TRUE(IsWindow(m.window) && tray.adds == 21) << "runs on after 21 tries";
+    EXPECT_GE(GetTickCount64() - start, 9900u) << "half a second apart";
+    TrayWatchdogProc(nullptr, 0, 0, 0);
+    EXPECT_TRUE(tray.icon) << "added on the watchdog's next tick once the shell takes it";
+    RemoveTrayIcon(m.window);
+    tray.slow = 1; // a shell slow at logon: the add times out, yet the icon is there
+    ASSERT_TRUE(InstallTrayIcon(tray.tray));
+    EXPECT_EQ(tray.adds, 23) << "an add that timed out but took is not repeated";
+    tray.restart(); // the shell ended and came back with a new notification area
+    EXPECT_TRUE(waitUntil([&] { return tray.adds == 24; }, 3000)) << "the watchdog's timer";
+    tray.restart(false); // the shell ends: while there is no notification area, nothing
+    TrayWatchdogProc(nullptr, 0, 0, 0);
+    EXPECT_EQ(tray.adds, 24) << "an icon added where there is no notification area";
+    tray.restart();
+    TrayWatchdogProc(nullptr, 0, 0, 0);
+    EXPECT_EQ(tray.adds, 25) << "the new notification area has it again";
+    RemoveTrayIcon(tray.tray);
+    EXPECT_EQ(tray.deletes, 4);
+}
+
+// 「フォルダを開く」 on a notes folder not made yet (a new folder before its first note) says so,
+// and on a folder setting that names a program, starts nothing.
+TEST(MainWindow, OpenFolderSaysWhyItOpensNone) {
+    Main m;
+    const std::string program = ownFolder() + "\\probe.exe", new_ = m.notes / "new";
+    for (const std::string &folder : {new_, program}) {
+        std::snprintf(m.settings.documentFolder, sizeof m.settings.documentFolder, "%s",
+                      folder.c_str());
+        const std::string told = "フォルダを開けませんでした。\r\n\r\n" + folder + "\r\n" +
+                                 (folder == new_ ? "まだありません。" : "");
+        EXPECT_EQ(boxesWhile([&] {
+                      SendMessageA(m.window, WM_COMMAND, IDM_OPENFOLDER, 0);
+                  }).substr(0, told.size()),
+                  told);
+    }
+}
+
 // The start-up work runs once the loop runs, once per run; the taskbar's restart is answered at
 // once; quitting takes the icon away.
+// A settings file not read, held by another program or saved as UTF-8 (with the fix its reason
+// names), and a hotkey not registered are told. Also: another program's second WM_CREATE
+// changes nothing.
 TEST(MainWindow, StartUpWorkRunsOnce) {
-    Main m('A', false); // a plain letter for a hotkey: it would take typing everywhere
-    m.settings.fileError = kErrorSettingsUtf8;
-    const auto started = [&](UINT message) { // what is told once the queue is dispatched
-        return boxesWhile([&] { PostMessageA(m.window, message, 1, 0), dispatchQueued(); });
-    };
-    const std::string told = started(WM_NULL);
-    EXPECT_TRUE(told.rfind("設定ファイルを読み込めませんでした。", 0) == 0 &&
-                told.find("|ホットキー「A」を登録できませんでした。") != std::string::npos)
-        << told;
-    EXPECT_EQ(started(WM_STARTED), "") << "run again when another program asked";
-    SendMessageA(m.window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    EXPECT_EQ(m.tray.adds, 2) << "added again at once";
-    SendMessageA(m.window, WM_COMMAND, IDM_QUIT, 0);
-    EXPECT_FALSE(IsWindow(m.window) || m.tray.icon) << "left in the notification area";
+    for (const auto &[error, reason] :
+         {std::pair<DWORD, std::string>{ERROR_SHARING_VIOLATION, "(32)"},
+          {kErrorSettingsUtf8, "メモ帳で開き"}}) {
+        Main m('A', false); // a plain letter for a hotkey: it would take typing everywhere
+        m.settings.fileError = error;
+        const auto started = [&](UINT message) { // what is told once the queue is dispatched
+            return boxesWhile([&] { PostMessageA(m.window, message, 1, 0), dispatchQueued(); });
+        };
+        const std::string told = started(WM_NULL);
+        EXPECT_TRUE(told.rfind("設定ファイルを読み込めませんでした。", 0) == 0 &&
+                    told.find(reason) < told.find("|ホットキー「A」を登録できませんでした。"))
+            << told;
+        EXPECT_EQ(started(WM_STARTED), "") << "run again when another program asked";
+        CREATESTRUCTA again{};
+        again.lpCreateParams = &m.settings;
+        SendMessageA(m.window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&again));
+        SendMessageA(m.window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        EXPECT_EQ(m.tray.adds, 2) << "added again at once, and only then";
+        SendMessageA(m.window, WM_COMMAND, IDM_QUIT, 0);
+        EXPECT_FALSE(IsWindow(m.window) || m.tray.icon) << "left in the notification area";
+    }
 }
 
 // Pressing the mouse on the tray icon activates the taskbar, which closes the editor; the
