@@ -1,6 +1,7 @@
 #include "capture/note_name.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 
 #include "support/sjis.h"
@@ -59,8 +60,10 @@ bool noteFileName(const NoteTime &time, int sequence, char (&name)[kNoteNameSize
     return formatTimeName(time, sequence, "", ".txt", name);
 }
 
-bool noteTemporaryFileName(const NoteTime &time, int sequence, char (&name)[kNoteNameSize]) {
-    return formatTimeName(time, sequence, "~", ".tmp", name);
+bool noteTemporaryFileName(const NoteTime &time, unsigned token, char (&name)[kNoteNameSize]) {
+    name[0] = '\0';
+    return noteTimeIsValid(time) && formatBounded(kNoteNameSize, name, "~%02d%02d%02d-%08X.tmp",
+                                                  time.hour, time.minute, time.second, token) >= 0;
 }
 
 static bool formatDraftName(int sequence, const char *extension, char (&name)[kNoteNameSize]) {
@@ -126,6 +129,10 @@ bool isNoteTemporaryName(const char *name) {
         return false;
     const auto two = [&](int at) { return (name[at] - '0') * 10 + (name[at + 1] - '0'); };
     NoteTime time{2000, 1, 1, two(1), two(3), two(5)};
+    char expected[kNoteNameSize];
+    if (name[7] == '-')
+        return noteTemporaryFileName(time, std::strtoul(name + 8, nullptr, 16), expected) &&
+               std::strcmp(name, expected) == 0;
     int sequence = 1;
     if (name[7] == '_') {
         sequence = 0;
@@ -134,8 +141,8 @@ bool isNoteTemporaryName(const char *name) {
             sequence = sequence * 10 + (*at - '0');
     }
     // Only the very name it makes: no leading zeros, nothing after.
-    char expected[kNoteNameSize];
-    return noteTemporaryFileName(time, sequence, expected) && std::strcmp(name, expected) == 0;
+    return formatTimeName(time, sequence, "~", ".tmp", expected) &&
+           std::strcmp(name, expected) == 0;
 }
 
 bool isScratchName(const char *name) {

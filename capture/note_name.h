@@ -32,9 +32,9 @@ bool noteMonthFolderName(const NoteTime &time, char (&name)[kNoteNameSize]); // 
 bool noteDayFolderName(const NoteTime &time, char (&name)[kNoteNameSize]);   // "07"
 bool noteFileName(const NoteTime &time, int sequence,
                   char (&name)[kNoteNameSize]); // "090502.txt", "090502_2.txt"
-// The name a note is written under before it is renamed to its own name.
-bool noteTemporaryFileName(const NoteTime &time, int sequence,
-                           char (&name)[kNoteNameSize]); // "~090502.tmp", "~090502_2.tmp"
+// The name a note is written under before it is renamed to its own name: the time and a token
+// that no other save takes while this one's record may name the file ("~090502-1A2B3C4D.tmp").
+bool noteTemporaryFileName(const NoteTime &time, unsigned token, char (&name)[kNoteNameSize]);
 
 // "~jotwell-draft.txt", "~jotwell-draft_2.txt", ...; and the name it is written under before it
 // is renamed to that ("~jotwell-draft.tmp", "~jotwell-draft_2.tmp"). False, with the name
@@ -50,7 +50,8 @@ bool draftLockName(int sequence, char (&name)[kNoteNameSize]);
 int draftSequenceOf(const char *name);
 int draftRecordSequenceOf(const char *name);
 int draftTemporarySequenceOf(const char *name);
-// True for a name that noteTemporaryFileName makes, of any time and sequence.
+// True for a name that noteTemporaryFileName makes, of any time and token, or that earlier
+// versions made ("~090502.tmp", "~090502_2.tmp").
 bool isNoteTemporaryName(const char *name);
 // True for the name of the empty file that takes a removed file's place for a moment
 // ("~jw" and up to four hexadecimal digits, ".tmp").

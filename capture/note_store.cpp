@@ -87,11 +87,25 @@ bool makeNoteFolders(const char *root, const NoteTime &time, PendingNote *note,
            ensureFolder(note->dayFolder, result);
 }
 
+namespace {
+
+// A token for a temporary name that no other save takes while a record may name the file: a
+// name is freed when its note takes its own, and a record can outlive that.
+unsigned temporaryToken() {
+    static unsigned count = 0;
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return static_cast<unsigned>(now.QuadPart) ^ (GetCurrentProcessId() << 16) ^
+           (++count * 0x9E3779B9u);
+}
+
+} // namespace
+
 HANDLE createTemporaryNote(PendingNote *note, NoteSaveResult *result) {
     char *path = note->temporary;
-    for (int sequence = 1; sequence <= kNoteSequenceLimit; ++sequence) {
+    for (int tries = 1; tries <= 8; ++tries) {
         char name[kNoteNameSize];
-        noteTemporaryFileName(note->time, sequence, name);
+        noteTemporaryFileName(note->time, temporaryToken(), name);
         if (formatBounded(kFormatSize, path, "%s\\%s", note->dayFolder, name) < 0) {
             fail(result, path, ERROR_FILENAME_EXCED_RANGE);
             break;
@@ -103,7 +117,7 @@ HANDLE createTemporaryNote(PendingNote *note, NoteSaveResult *result) {
             return file;
         }
         const DWORD error = GetLastError();
-        if (!nameIsTaken(path, error) || sequence == kNoteSequenceLimit) {
+        if (!nameIsTaken(path, error) || tries == 8) {
             fail(result, note->dayFolder, nameIsTaken(path, error) ? ERROR_FILE_EXISTS : error);
             break;
         }

@@ -178,6 +178,7 @@ inline HANDLE startProgram(std::string commandLine, const std::string &folder = 
 struct WineDrive {
     const std::string letter, folder;
     explicit WineDrive(char name) : letter(1, name), folder(ownFolder() + "\\drive-" + letter) {
+        TempFolder::remove(folder); // what a run cut short left
         CreateDirectoryA(folder.c_str(), nullptr);
     }
     ~WineDrive() {

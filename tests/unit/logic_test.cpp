@@ -232,23 +232,25 @@ TEST(Hotkey, RegistrationAndName) {
 }
 
 TEST(NoteName, ZeroPaddedFromTheClock) {
-    // time, sequence, "month\day\file temporary"; out of range, no names
+    // time, sequence (the token of the temporary name too), "month\day\file temporary"; out
+    // of range, no names
     const std::tuple<NoteTime, int, std::string> cases[] = {
-        {{2024, 5, 7, 9, 5, 2}, 1, "2024-05\\07\\090502.txt ~090502.tmp"},
-        {{2024, 1, 1, 0, 1, 0}, 2, "2024-01\\01\\000100_2.txt ~000100_2.tmp"},
-        {{2000, 2, 29, 23, 59, 59}, 999, "2000-02\\29\\235959_999.txt ~235959_999.tmp"},
-        {{999, 10, 10, 10, 10, 10}, 10, "0999-10\\10\\101010_10.txt ~101010_10.tmp"},
-        {{99999, 12, 31, 0, 0, 0}, 1, "99999-12\\31\\000000.txt ~000000.tmp"},
-        {{2024, 5, 7, 9, 5, 2}, 1000, "2024-05\\07\\ "},
+        {{2024, 5, 7, 9, 5, 2}, 1, "2024-05\\07\\090502.txt ~090502-00000001.tmp"},
+        {{2024, 1, 1, 0, 1, 0}, 2, "2024-01\\01\\000100_2.txt ~000100-00000002.tmp"},
+        {{2000, 2, 29, 23, 59, 59}, 999, "2000-02\\29\\235959_999.txt ~235959-000003E7.tmp"},
+        {{999, 10, 10, 10, 10, 10}, 10, "0999-10\\10\\101010_10.txt ~101010-0000000A.tmp"},
+        {{99999, 12, 31, 0, 0, 0}, -1, "99999-12\\31\\ ~000000-FFFFFFFF.tmp"},
+        {{2024, 5, 7, 9, 5, 2}, 1000, "2024-05\\07\\ ~090502-000003E8.tmp"},
         {{1900, 2, 29, 9, 5, 2}, 1, "\\\\ "},
         {{2024, 5, 7, 9, 60, -1}, 1, "\\\\ "}};
     for (const auto &[time, sequence, expected] : cases) {
         char month[kNoteNameSize], day[kNoteNameSize], file[kNoteNameSize], temp[kNoteNameSize];
         const bool named = noteMonthFolderName(time, month) & noteDayFolderName(time, day) &
-                           noteFileName(time, sequence, file) &
-                           noteTemporaryFileName(time, sequence, temp);
+                           noteFileName(time, sequence, file);
+        noteTemporaryFileName(time, static_cast<unsigned>(sequence), temp);
         EXPECT_EQ(std::string(month) + "\\" + day + "\\" + file + " " + temp, expected);
         EXPECT_EQ(named, expected.find(".txt") != std::string::npos) << expected;
+        EXPECT_TRUE(!temp[0] || isNoteTemporaryName(temp)) << temp;
     }
     // The drafts' names; only these are ever taken back as a note.
     const std::tuple<int, std::string> drafts[] = {
@@ -270,11 +272,16 @@ TEST(NoteName, ZeroPaddedFromTheClock) {
                 draftTemporarySequenceOf("~jotwell-draft_7.tmp") == 7 &&
                 std::string(record) == "~jotwell-draft_7.rec");
     // Only the names of a save's temporary file are ever removed as what a save left.
-    for (const char *name : {"~090502.tmp", "~235959_999.tmp"})
+    for (const char *name : {"~090502.tmp", "~235959_999.tmp"}) // as earlier versions named them
         EXPECT_TRUE(isNoteTemporaryName(name)) << name;
     for (const char *name : {"~090502_1.tmp", "~090502_02.tmp", "~090502_1000.tmp", "~246000.tmp",
-                             "~090502.tmp.txt", "090502.tmp", "~notes.tmp"})
+                             "~090502.tmp.txt", "090502.tmp", "~notes.tmp", "~090502-1a2b3c4d.tmp",
+                             "~090502-1A2B3C4.tmp", "~090502- 1A2B3C4.tmp", "~jw1A.tmp"})
         EXPECT_FALSE(isNoteTemporaryName(name)) << name;
+    for (const char *name : {"~jw1A.tmp", "~jwFFFF.TMP", "~jwa.tmp"})
+        EXPECT_TRUE(isScratchName(name)) << name;
+    for (const char *name : {"~jw.tmp", "~jw12345.tmp", "~jwx.tmp", "~jw1.tmp.txt"})
+        EXPECT_FALSE(isScratchName(name)) << name;
     int days = 0; // of 32 a month in 2023 and 2024, those that are
     for (int i = 0; i < 2 * 12 * 32; ++i)
         days += noteTimeIsValid({2023 + i / 384, i / 32 % 12 + 1, i % 32 + 1, 12, 0, 0});

@@ -2,18 +2,14 @@
 // executable (the tests run copies of it under other names and folders): it loads the
 // settings, saves them back, and ends with the hotkey it read.
 //
-// "crash STEP ROOT LOG ACTION...": the actions with notes below ROOT, ending the process right
-// after its STEPth file step (d:TEXT drafts, s:TEXT saves, e erases the draft, w waits for the
-// event "JotwellProbeGo" once LOG says "waiting", r is a start's recovery). LOG then says
-// "crash" or "done", and the text the notes must hold once ("-" for none): the draft's once it
-// is on disk, a saved text's once it is whole in its file, none once an erase is recorded.
-//
-// "campaign SEED ROOT LOG N": texts N, N+1, ... one after another as editors would, until
-// killed: of each, by SEED, a draft then a save (LOG hears "d N" once it is drafted), a save
-// alone ("q N" once saved), or a draft then an erase ("e N" once drafted, "x N" once erased).
+// "STEP ROOT LOG ACTION...": the actions with notes below ROOT, the process ended with 3 right
+// after its STEPth file step (0: never). d:TEXT drafts, s:TEXT saves, e erases the draft, r is a
+// start's recovery, w waits for the event "JotwellProbeGo" once LOG says "waiting", c:SEED:N
+// takes texts N, N+1, ... for ever, each by the seed drafted and saved, saved alone, or drafted
+// and erased. LOG hears each text once a start must make it a note ("kept TEXT") or none
+// ("erased TEXT"), and before an erase ("erasing TEXT").
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "capture/draft.h"
@@ -21,10 +17,12 @@
 
 namespace {
 
+AppSettings settings{};
+Draft draft{};
 HANDLE logFile = INVALID_HANDLE_VALUE;
 int stepsLeft = 0;
 char action = 0;
-std::string text, expected = "-";
+std::string text;
 
 // Each line in one write, so that it is there whole or not at all when the probe is killed.
 void log(const std::string &line) {
@@ -36,68 +34,59 @@ void log(const std::string &line) {
 void onStep(const char *step) {
     const std::string done = step;
     if ((action == 'd' && done == "draft replaced") || (action == 's' && done == "note written"))
-        expected = text;
+        log("kept " + text);
     else if (action == 'e' && done == "record written")
-        expected = "-";
-    if (--stepsLeft == 0) {
-        log("crash " + expected);
+        log("erased " + text);
+    if (--stepsLeft == 0)
         TerminateProcess(GetCurrentProcess(), 3);
-    }
 }
 
 void ignore(const DraftOutcome &, void *) {}
 
+void run(char what, const std::string &with) {
+    action = what;
+    if (what == 'd' || what == 's') // an erase takes the draft's text
+        text = with;
+    NoteSaveResult result{};
+    unsigned seed = 0, number = 0;
+    switch (what) {
+    case 'd': writeDraft(&draft, settings, text.c_str()); break;
+    case 's': saveNote(&draft, settings, text.c_str(), &result); break;
+    case 'e':
+        log("erasing " + text);
+        eraseDraft(&draft);
+        break;
+    case 'r': recoverDrafts(settings, ignore, nullptr); break;
+    case 'w':
+        log("waiting");
+        WaitForSingleObject(CreateEventA(nullptr, TRUE, FALSE, "JotwellProbeGo"), 30000);
+        break;
+    case 'c':
+        std::sscanf(with.c_str(), "%u:%u", &seed, &number);
+        for (;; ++number, releaseDraft(&draft), draft = Draft{}) {
+            const unsigned kind = (seed ^ number * 2654435761u) >> 16 & 3;
+            const std::string typed = "text " + std::to_string(number);
+            if (kind != 0)
+                run('d', typed);
+            run(kind == 1 ? 'e' : 's', typed);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
-    AppSettings settings{};
-    if (argc < 5) {
+    if (argc < 4) {
         LoadSettings(settings);
         SaveSettings(settings);
         return settings.hotkey;
     }
-    std::snprintf(settings.documentFolder, sizeof settings.documentFolder, "%s", argv[3]);
-    logFile = CreateFileA(argv[4], FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    stepsLeft = std::atoi(argv[1]);
+    std::snprintf(settings.documentFolder, sizeof settings.documentFolder, "%s", argv[2]);
+    logFile = CreateFileA(argv[3], FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                           OPEN_ALWAYS, 0, nullptr);
-    Draft draft{};
-    NoteSaveResult result{};
-    if (std::strcmp(argv[1], "crash") == 0) {
-        stepsLeft = std::atoi(argv[2]);
-        afterFileStep = onStep;
-        for (int i = 5; i < argc; ++i) {
-            action = argv[i][0];
-            text = argv[i][1] ? argv[i] + 2 : "";
-            if (action == 'd')
-                writeDraft(&draft, settings, text.c_str());
-            else if (action == 's')
-                saveNote(&draft, settings, text.c_str(), &result);
-            else if (action == 'e')
-                eraseDraft(&draft);
-            else if (action == 'r')
-                recoverDrafts(settings, ignore, nullptr);
-            else if (action == 'w' && (log("waiting"), true))
-                WaitForSingleObject(CreateEventA(nullptr, TRUE, FALSE, "JotwellProbeGo"), 30000);
-        }
-        log("done " + expected);
-        return 0;
-    }
-    const unsigned seed = static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10));
-    for (int number = std::atoi(argv[5]);; ++number) {
-        const std::string typed = "text " + std::to_string(number), at = std::to_string(number);
-        const unsigned kind = (seed ^ static_cast<unsigned>(number) * 2654435761u) >> 16 & 3;
-        if (kind == 0) {
-            if (saveNote(&draft, settings, typed.c_str(), &result))
-                log("q " + at);
-        } else if (writeDraft(&draft, settings, typed.c_str())) {
-            log((kind == 1 ? "e " : "d ") + at);
-            if (kind == 1) {
-                eraseDraft(&draft);
-                log("x " + at);
-            } else {
-                saveNote(&draft, settings, typed.c_str(), &result);
-            }
-        }
-        releaseDraft(&draft);
-        draft = Draft{};
-    }
+    afterFileStep = onStep;
+    for (int i = 4; i < argc; ++i)
+        run(argv[i][0], argv[i][1] ? argv[i] + 2 : "");
+    return 0;
 }
