@@ -424,7 +424,7 @@ bool recoverErased(const Recovery &r, const DraftRecord &record) {
 // Only a temporary note of the record's own time in its day folder of the notes' root is ever
 // read, named or removed for a record: one planted elsewhere reaches nothing, no share or
 // folder the settings do not name.
-bool namesOwnNote(const char *root, const DraftRecord &record, PendingNote *note) {
+bool namesOwnNote(const char *root, const DraftRecord &record, PendingNote *note, bool *token) {
     char month[kNoteNameSize], day[kNoteNameSize], monthFolder[kPathBufferSize],
         expected[kPathBufferSize], name[kNoteNameSize];
     sjisCopyBounded(sizeof note->dayFolder, note->dayFolder, record.temporary);
@@ -434,19 +434,20 @@ bool namesOwnNote(const char *root, const DraftRecord &record, PendingNote *note
     return root[0] && noteMonthFolderName(record.time, month) &&
            noteDayFolderName(record.time, day) && noteFileName(record.time, 1, name) &&
            joinFolder(monthFolder, root, month) && joinFolder(expected, monthFolder, day) &&
-           lstrcmpiA(expected, note->dayFolder) == 0 && isNoteTemporaryName(temporary) &&
+           lstrcmpiA(expected, note->dayFolder) == 0 && isNoteTemporaryName(temporary, token) &&
            std::strncmp(temporary + 1, name, 6) == 0;
 }
 
 // What became of a save the record names: T's state decides (draft.h).
 bool recoverSave(const Recovery &r, DraftRecord *record) {
     PendingNote note;
-    if (!namesOwnNote(r.root, *record, &note))
+    bool token = false;
+    if (!namesOwnNote(r.root, *record, &note, &token))
         return keep(r, record->temporary, kErrorRecordElsewhere, r.slot.record, false);
     std::size_t length = 0;
     BY_HANDLE_FILE_INFORMATION info{};
     char *text = readWhole(note.temporary, &length, &info); // freed here
-    const DWORD error = text ? ERROR_SUCCESS : GetLastError();
+    DWORD error = text ? ERROR_SUCCESS : GetLastError();
     const bool whole = text && record->size == length && record->hash == textHash(text, length);
     std::free(text);
     if (whole) {
@@ -456,10 +457,15 @@ bool recoverSave(const Recovery &r, DraftRecord *record) {
             return saved(r);
         return keep(r, result.path, result.error, note.temporary);
     }
-    if (error == ERROR_SUCCESS) { // cut short before the text was in it
+    // A file of the name without the record's text: the save was cut short before the text was
+    // in it, where the name has a token no other save takes; a short name of a long path may be
+    // another save's file since, which is left as it is, as if the record's were gone.
+    if (error == ERROR_SUCCESS && token) {
         abandonNote(note.temporary, r.slot.record);
         return recoverDraft(r);
     }
+    if (error == ERROR_SUCCESS)
+        error = ERROR_FILE_NOT_FOUND;
     // Gone only where the notes' root is there to say so: a drive or share that is missing says
     // nothing.
     if ((error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) || !isDirectory(r.root))

@@ -1,7 +1,5 @@
 #include "capture/draft_record.h"
 
-#include <cinttypes>
-#include <cstdio>
 #include <cstring>
 
 #include "support/sjis.h"
@@ -32,6 +30,33 @@ bool formatDraftRecord(const DraftRecord &record, char (&text)[kDraftRecordSize]
                          record.temporary, kLastLine) > 0;
 }
 
+namespace {
+
+// The next number of a line, in the base, and the space after it, or its line end when it is the
+// last; at moves past them. False for anything else, or a number beyond 64 bits.
+bool field(const char *&at, unsigned base, bool last, unsigned long long *value) {
+    const char *start = at;
+    unsigned long long number = 0;
+    for (;; ++at) {
+        const unsigned digit = *at >= '0' && *at <= '9'                 ? *at - '0'
+                               : base == 16 && *at >= 'a' && *at <= 'f' ? *at - 'a' + 10
+                                                                        : base;
+        if (digit >= base)
+            break;
+        if (number > (~0ull - digit) / base)
+            return false;
+        number = number * base + digit;
+    }
+    const char *end = last ? "\r\n" : " ";
+    if (at == start || std::strncmp(at, end, std::strlen(end)) != 0)
+        return false;
+    at += std::strlen(end);
+    *value = number;
+    return true;
+}
+
+} // namespace
+
 bool parseDraftRecord(const char *text, DraftRecord *record) {
     zeroFill(record, sizeof *record);
     const std::size_t length = std::strlen(text), first = sizeof kFirstLine - 1,
@@ -40,19 +65,25 @@ bool parseDraftRecord(const char *text, DraftRecord *record) {
         std::strcmp(text + length - last, kLastLine) != 0)
         return false;
     const char *line = text + first;
-    unsigned long long size = 0, hash = 0;
-    int used = 0;
-    char kind[8] = "";
-    NoteTime &t = record->time;
-    if (std::sscanf(line, "erased %llu %16llx\r\n%n", &size, &hash, &used) == 2 && used > 0) {
+    unsigned long long size = 0, hash = 0, time[6] = {};
+    const bool erased = std::strncmp(line, "erased ", 7) == 0,
+               saved = std::strncmp(line, "saved ", 6) == 0,
+               saving = std::strncmp(line, "saving ", 7) == 0;
+    line += erased || saving ? 7 : 6;
+    if (erased) {
+        if (!field(line, 10, false, &size) || !field(line, 16, true, &hash))
+            return false;
         record->kind = DraftRecord::kErased;
-        line += used;
-    } else if (std::sscanf(line, "%7s %llu %16llx %d %d %d %d %d %d\r\n%n", kind, &size, &hash,
-                           &t.year, &t.month, &t.day, &t.hour, &t.minute, &t.second, &used) == 9 &&
-               used > 0 && noteTimeIsValid(t) &&
-               (std::strcmp(kind, "saved") == 0 || std::strcmp(kind, "saving") == 0)) {
-        record->kind = kind[4] == 'd' ? DraftRecord::kNoteFirst : DraftRecord::kDraftFirst;
-        line += used;
+    } else {
+        bool read =
+            (saved || saving) && field(line, 10, false, &size) && field(line, 16, false, &hash);
+        for (int i = 0; i < 6 && read; ++i)
+            read = field(line, 10, i == 5, &time[i]) && time[i] <= 99999;
+        NoteTime &t = record->time;
+        t = {int(time[0]), int(time[1]), int(time[2]), int(time[3]), int(time[4]), int(time[5])};
+        if (!read || !noteTimeIsValid(t))
+            return false;
+        record->kind = saved ? DraftRecord::kNoteFirst : DraftRecord::kDraftFirst;
         // The temporary file's path, up to the line's end.
         const char *end = std::strstr(line, "\r\n");
         const std::size_t pathLength = end ? static_cast<std::size_t>(end - line) : 0;
@@ -61,8 +92,6 @@ bool parseDraftRecord(const char *text, DraftRecord *record) {
         std::memcpy(record->temporary, line, pathLength);
         record->temporary[pathLength] = '\0';
         line = end + 2;
-    } else {
-        return false;
     }
     record->size = size;
     record->hash = hash;

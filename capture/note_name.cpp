@@ -60,6 +60,10 @@ bool noteFileName(const NoteTime &time, int sequence, char (&name)[kNoteNameSize
     return formatTimeName(time, sequence, "", ".txt", name);
 }
 
+bool noteShortTemporaryFileName(const NoteTime &time, int sequence, char (&name)[kNoteNameSize]) {
+    return formatTimeName(time, sequence, "~", ".tmp", name);
+}
+
 bool noteTemporaryFileName(const NoteTime &time, unsigned token, char (&name)[kNoteNameSize]) {
     name[0] = '\0';
     return noteTimeIsValid(time) && formatBounded(kNoteNameSize, name, "~%02d%02d%02d-%08X.tmp",
@@ -124,9 +128,11 @@ int draftTemporarySequenceOf(const char *name) {
     return sequenceOfName(name, draftTemporaryName);
 }
 
-bool isNoteTemporaryName(const char *name) {
+bool isNoteTemporaryName(const char *name, bool *token) {
     if (name[0] != '~' || !isDigits(name + 1, 6))
         return false;
+    if (token)
+        *token = name[7] == '-';
     const auto two = [&](int at) { return (name[at] - '0') * 10 + (name[at + 1] - '0'); };
     NoteTime time{2000, 1, 1, two(1), two(3), two(5)};
     char expected[kNoteNameSize];

@@ -33,8 +33,11 @@ bool noteDayFolderName(const NoteTime &time, char (&name)[kNoteNameSize]);   // 
 bool noteFileName(const NoteTime &time, int sequence,
                   char (&name)[kNoteNameSize]); // "090502.txt", "090502_2.txt"
 // The name a note is written under before it is renamed to its own name: the time and a token
-// that no other save takes while this one's record may name the file ("~090502-1A2B3C4D.tmp").
+// that no other save takes while this one's record may name the file ("~090502-1A2B3C4D.tmp");
+// where a path has no room for the token, the short names of earlier versions ("~090502.tmp",
+// "~090502_2.tmp"), which a later save may take again once the note has its own.
 bool noteTemporaryFileName(const NoteTime &time, unsigned token, char (&name)[kNoteNameSize]);
+bool noteShortTemporaryFileName(const NoteTime &time, int sequence, char (&name)[kNoteNameSize]);
 
 // "~jotwell-draft.txt", "~jotwell-draft_2.txt", ...; and the name it is written under before it
 // is renamed to that ("~jotwell-draft.tmp", "~jotwell-draft_2.tmp"). False, with the name
@@ -50,9 +53,9 @@ bool draftLockName(int sequence, char (&name)[kNoteNameSize]);
 int draftSequenceOf(const char *name);
 int draftRecordSequenceOf(const char *name);
 int draftTemporarySequenceOf(const char *name);
-// True for a name that noteTemporaryFileName makes, of any time and token, or that earlier
-// versions made ("~090502.tmp", "~090502_2.tmp").
-bool isNoteTemporaryName(const char *name);
+// True for a name that either makes, of any time, token and sequence; *token then tells
+// whether it is one with a token.
+bool isNoteTemporaryName(const char *name, bool *token = nullptr);
 // True for the name of the empty file that takes a removed file's place for a moment
 // ("~jw" and up to four hexadecimal digits, ".tmp").
 bool isScratchName(const char *name);

@@ -103,9 +103,16 @@ unsigned temporaryToken() {
 
 HANDLE createTemporaryNote(PendingNote *note, NoteSaveResult *result) {
     char *path = note->temporary;
-    for (int tries = 1; tries <= 8; ++tries) {
-        char name[kNoteNameSize];
-        noteTemporaryFileName(note->time, temporaryToken(), name);
+    char name[kNoteNameSize];
+    // The short names only where a token's would make the path longer than Windows takes.
+    noteTemporaryFileName(note->time, 0, name);
+    const bool roomy = formatBounded(kFormatSize, path, "%s\\%s", note->dayFolder, name) >= 0 &&
+                       MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0) <= MAX_PATH;
+    for (int sequence = 1; sequence <= kNoteSequenceLimit; ++sequence) {
+        if (roomy)
+            noteTemporaryFileName(note->time, temporaryToken(), name);
+        else
+            noteShortTemporaryFileName(note->time, sequence, name);
         if (formatBounded(kFormatSize, path, "%s\\%s", note->dayFolder, name) < 0) {
             fail(result, path, ERROR_FILENAME_EXCED_RANGE);
             break;
@@ -117,7 +124,7 @@ HANDLE createTemporaryNote(PendingNote *note, NoteSaveResult *result) {
             return file;
         }
         const DWORD error = GetLastError();
-        if (!nameIsTaken(path, error) || tries == 8) {
+        if (!nameIsTaken(path, error) || sequence == kNoteSequenceLimit) {
             fail(result, note->dayFolder, nameIsTaken(path, error) ? ERROR_FILE_EXISTS : error);
             break;
         }

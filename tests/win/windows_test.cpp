@@ -263,8 +263,13 @@ TEST(NoteStore, EveryFormOfAFolderReachesTheFolderMeant) {
     SetCurrentDirectoryA(current.path.c_str());
     const Undo back{[] { SetCurrentDirectoryA(ownFolder().c_str()); }};
     const std::string slashed = t.slashed(), prog = t / "prog", note = "\\2024-05\\07\\090502.txt";
+    // A root of 235 characters: its notes' paths fit in Windows' 259, as before the temporary
+    // names had a token.
+    const int chars = MultiByteToWideChar(CP_ACP, 0, current.path.c_str(), -1, nullptr, 0) - 1;
+    const std::string longRoot = current.path + "\\" + std::string(234 - chars, 'L');
     // the program's folder, the setting; the note's path, or the path that failed and why
     const std::tuple<std::string, std::string, std::string, DWORD> rows[] = {
+        {prog, longRoot, longRoot + note, 0},
         {"C:", "", "C:" + note, 0},                        // the program at a drive's root
         {prog, slashed, t.path + note, 0},                 // forward slashes and a trailing one
         {prog, t.path + "\\\\表\\..\\", t.path + note, 0}, // 表's 0x5C is no separator
