@@ -274,9 +274,11 @@ inline void mouseClick(int x, int y) {
 // Windows of any process.
 inline std::string windowText(HWND window) {
     char text[4096] = "";
-    // WM_GETTEXT: GetWindowText does not ask another process's controls.
+    // WM_GETTEXT: GetWindowText does not ask another process's controls. Waited for even when
+    // the window's thread has not looked at its messages for seconds (a box shown after the
+    // tray's tries), which Wine would take for hung.
     SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                        SMTO_ABORTIFHUNG, 2000, nullptr);
+                        SMTO_NORMAL, 2000, nullptr);
     return text;
 }
 
