@@ -883,12 +883,17 @@ struct Main {
     }
 };
 
-// A shell that refuses the icon at start (a slow log-on): 21 tries, 10 s, then the program runs
-// on without it, and the watchdog adds it once the shell takes it; a slow add that took is not
+// A shell that refuses the icon at start (a slow log-on): 21 tries, 10 s, then a program whose
+// hotkey works runs on without it, and the watchdog adds it once the shell takes it; one whose
+// hotkey does not (none, or not registered) says so and ends. A slow add that took is not
 // repeated; the watchdog adds it to each new notification area.
 TEST(Tray, RunsOnUntilTheShellTakesTheIconAndTheWatchdogAddsItToEachNewNotificationArea) {
+    auto told = std::async(std::launch::async,
+                           [] { return answerBox(GetCurrentProcessId(), IDOK, 20000); });
+    EXPECT_EQ(Main('A', true, 21).window, nullptr) << "ends without a way in";
+    EXPECT_EQ(told.get().rfind("通知領域にアイコンを表示できませんでした。", 0), 0u);
     const ULONGLONG start = GetTickCount64();
-    Main m(0, true, 21);
+    Main m(kCtrlAltJ, true, 21);
     FakeTray &tray = m.tray;
     EXPECT_TRUE(IsWindow(m.window) && tray.adds == 21) << "runs on after 21 tries";
     EXPECT_GE(GetTickCount64() - start, 9900u) << "half a second apart";
