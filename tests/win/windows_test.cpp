@@ -663,55 +663,6 @@ TEST(SettingsFile, EachKeyReadsOnItsOwn) {
     }
 }
 
-// OK in 設定, worked by another thread as a user would, after another program sent the dialog a
-// second WM_INITDIALOG with a record that is not its own: the hotkey entered, the folder typed
-// when given (one too long first, refused, the dialog staying). A folder left as it was is not
-// written: a default stays the program's folder, one the file held too long stays refused.
-TEST(SettingsDialog, OkWritesTheFolderOnlyOnceTheUserSetsIt) {
-    char ini[kPathBufferSize], folder[1024];
-    ASSERT_TRUE(GetIniPath(ini));
-    const Undo remove{[&] { DeleteFileA(ini); }};
-    const std::string tooLong = "[quillomat]\r\n文書保存フォルダ=" + std::string(260, 'c');
-    // the file; the folder typed; the folder key after OK ("-" none), whether still cut, told
-    const std::tuple<std::string, std::string, std::string, bool, std::string> rows[] = {
-        {"", "", "-", false, ""},
-        {tooLong, "", std::string(260, 'c'), true, ""},
-        {tooLong, "D:\\set", "D:\\set", false, "文書保存フォルダのパスが長すぎます"}};
-    for (const auto &[file, typed, written, cut, told] : rows) {
-        writeFile(ini, file);
-        AppSettings settings{}, other{};
-        LoadSettings(settings);
-        auto user = std::async(std::launch::async, [&, typed = typed] {
-            const DWORD self = GetCurrentProcessId();
-            HWND dialog = findWindow(self, "#32770", IsWindowVisible, 5000);
-            SendMessageA(dialog, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(&other));
-            SendDlgItemMessageA(dialog, IDC_HOTKEY, HKM_SETHOTKEY, kCtrlAltJ, 0);
-            const auto type = [&](const std::string &text) {
-                SetDlgItemTextA(dialog, IDC_FOLDER, text.c_str());
-                SendDlgItemMessageA(dialog, IDC_FOLDER, EM_SETMODIFY, TRUE, 0); // as typed
-            };
-            std::string box;
-            if (!typed.empty()) {
-                type(std::string(260, 'a'));
-                PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-                box = answerBox(self);
-                type(typed);
-            }
-            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-            // A dialog that its OK does not end fails the test in seconds, not at CTest's limit.
-            if (!waitUntil([&] { return !IsWindow(dialog); }))
-                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-            return box.substr(0, box.find("。"));
-        });
-        EXPECT_TRUE(RunSettingsDialog(nullptr, &settings) && SaveSettings(settings)) << typed;
-        EXPECT_EQ(user.get(), told);
-        GetPrivateProfileStringA("quillomat", "文書保存フォルダ", "-", folder, sizeof folder, ini);
-        EXPECT_EQ(std::to_string(settings.hotkey) + " " + folder + " " +
-                      std::to_string(settings.documentFolderCut),
-                  std::to_string(kCtrlAltJ) + " " + written + " " + std::to_string(cut));
-    }
-}
-
 static int pixelsOf(HWND window, COLORREF colour) {
     RECT r{};
     GetClientRect(window, &r);
@@ -913,6 +864,95 @@ TEST(Tray, RunsOnUntilTheShellTakesTheIconAndTheWatchdogAddsItToEachNewNotificat
     EXPECT_EQ(tray.adds, 25) << "the new notification area has it again";
     RemoveTrayIcon(tray.tray);
     EXPECT_EQ(tray.deletes, 4);
+}
+
+// 設定 from the main window, worked by another thread as a user would, after another program
+// sent the dialog a second WM_INITDIALOG with a record that is not its own: it shows the record
+// and takes a plain key as Ctrl+Alt+key, the input method on and the folder when typed (one
+// too long first, refused, the dialog staying). Accepted (OK, or the close box's Yes), the
+// record and the file take them, but a folder left as it was is not written: a default stays
+// the program's folder, one the file held too long stays refused. A file that cannot be written
+// is told. Whatever the end, the recorded hotkey is registered again, or told when taken.
+TEST(SettingsDialog, SavesOnlyWhatTheUserSetWhenAcceptedAndRegistersTheHotkeyAgain) {
+    char ini[kPathBufferSize], folder[1024];
+    ASSERT_TRUE(GetIniPath(ini));
+    const Undo remove{[&] { DeleteFileA(ini); }};
+    ASSERT_TRUE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'K')) << "another program's";
+    const Undo release{[] { UnregisterHotKey(nullptr, 1); }};
+    const std::string j0 = "[ホットキー]\r\n表示の切り替え=1610\r\n", c260(260, 'c'),
+                      j = j0 + "[quillomat]\r\n日本語入力=0\r\n",
+                      tooLong = j + "文書保存フォルダ=" + c260,
+                      taken = "ホットキー「Ctrl + Alt + K」を登録できませんでした|",
+                      ask = "保存しますか？|", refused = "文書保存フォルダのパスが長すぎます|";
+    // the file; how it ends: the dialog's button, or the close box and its answer there; the
+    // folder typed; the file's hotkey, input method and folder key ("-" none), the record still
+    // cut; the boxes' first sentences
+    const std::tuple<std::string, UINT, int, std::string, std::string, std::string> rows[] = {
+        {j, WM_CLOSE, IDYES, "", "1611 1 - 0", ask + taken},
+        {tooLong, WM_COMMAND, IDOK, "", "1611 1 " + c260 + " 1", taken},
+        {tooLong, WM_CLOSE, IDCANCEL, "D:\\set", "1611 1 D:\\set 0", refused + ask + taken},
+        {tooLong, WM_CLOSE, IDNO, "D:\\set", "as it was", refused + ask},
+        {j0, WM_COMMAND, IDCANCEL, "", "as it was", ""}, // a save would add the input method
+        {j, WM_COMMAND, IDOK, "", "as it was", "設定をファイルに保存できませんでした|" + taken}};
+    for (const auto &[file, message, button, typed, after, told] : rows) {
+        writeFile(ini, file);
+        Main m(kCtrlAltJ);
+        LoadSettings(m.settings);
+        // Held as a sync tool may hold it, where the row tells so.
+        HANDLE held = CreateFileA(told.rfind("設定を", 0) ? "" : ini, GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        const std::string record = std::to_string(m.settings.hotkey) + m.settings.documentFolder +
+                                   std::to_string(m.settings.imeOnAtStartup);
+        AppSettings other{};
+        std::atomic<bool> done{false};
+        auto user = std::async(std::launch::async, [&, typed = typed] {
+            std::string boxes;
+            const auto answer = [&](int with) {
+                const std::string text = answerBox(GetCurrentProcessId(), with, 5000, &done);
+                return text.empty() ? text : (boxes += text.substr(0, text.find("。")) + "|");
+            };
+            HWND dialog = findDialog(GetCurrentProcessId(), "設定");
+            SendMessageA(dialog, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(&other));
+            EXPECT_EQ(std::to_string(SendDlgItemMessageA(dialog, IDC_HOTKEY, HKM_GETHOTKEY, 0, 0)) +
+                          windowText(GetDlgItem(dialog, IDC_FOLDER)) +
+                          std::to_string(IsDlgButtonChecked(dialog, IDC_IMEONSTART)),
+                      record);
+            SendDlgItemMessageA(dialog, IDC_HOTKEY, WM_KEYDOWN, 'K', 0);
+            CheckDlgButton(dialog, IDC_IMEONSTART, BST_CHECKED);
+            const auto type = [&](const std::string &text) {
+                SetDlgItemTextA(dialog, IDC_FOLDER, text.c_str());
+                SendDlgItemMessageA(dialog, IDC_FOLDER, EM_SETMODIFY, TRUE, 0); // as typed
+            };
+            if (!typed.empty()) {
+                type(std::string(260, 'a'));
+                PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+                answer(IDOK);
+                type(typed);
+            }
+            PostMessageA(dialog, message, message == WM_CLOSE ? 0 : button, 0);
+            if (message == WM_CLOSE && !answer(button).empty() && button == IDCANCEL)
+                PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+            while (!done) // what the main window tells after; a dialog left open is cancelled
+                if (answer(IDOK).empty())
+                    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            return boxes;
+        });
+        SendMessageA(m.window, WM_COMMAND, IDM_SETTINGS, 0);
+        done = true;
+        CloseHandle(held);
+        EXPECT_EQ(user.get(), told) << file;
+        AppSettings back{};
+        LoadSettings(back);
+        GetPrivateProfileStringA("quillomat", "文書保存フォルダ", "-", folder, sizeof folder, ini);
+        EXPECT_EQ(readFile(ini) == file
+                      ? "as it was"
+                      : std::to_string(back.hotkey) + " " + std::to_string(back.imeOnAtStartup) +
+                            " " + folder + " " + std::to_string(m.settings.documentFolderCut),
+                  after);
+        EXPECT_FALSE(RegisterHotKey(nullptr, 2, MOD_CONTROL | MOD_ALT, m.settings.hotkey & 0xFF) &&
+                     UnregisterHotKey(nullptr, 2))
+            << "the recorded hotkey registered again";
+    }
 }
 
 // 「フォルダを開く」 on a notes folder not made yet (a new folder before its first note) says so,
