@@ -206,19 +206,17 @@ inline void send(std::vector<INPUT> inputs) {
 inline INPUT key(WORD vk, wchar_t unicode, DWORD flags) {
     INPUT in{};
     in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.wScan = unicode ? unicode : static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
-    in.ki.dwFlags = flags | (unicode ? KEYEVENTF_UNICODE : 0);
+    in.ki = {vk, static_cast<WORD>(unicode ? unicode : MapVirtualKeyA(vk, MAPVK_VK_TO_VSC)),
+             flags | (unicode ? KEYEVENTF_UNICODE : 0u), 0, 0};
     return in;
 }
 
-// Down in order, up in reverse.
+// Down in order, up in reverse: each key's down and up go into the middle of those before.
 inline void pressKeys(std::initializer_list<WORD> chord) {
     std::vector<INPUT> inputs;
     for (WORD vk : chord)
-        inputs.push_back(key(vk, 0, 0));
-    for (auto vk = std::rbegin(chord); vk != std::rend(chord); ++vk)
-        inputs.push_back(key(*vk, 0, KEYEVENTF_KEYUP));
+        inputs.insert(inputs.begin() + inputs.size() / 2,
+                      {key(vk, 0, 0), key(vk, 0, KEYEVENTF_KEYUP)});
     send(inputs);
 }
 
@@ -255,20 +253,17 @@ inline void mouseMove(int x, int y) {
 // just moved.
 inline void mouseClick(int x, int y) {
     mouseMove(x, y);
-    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN),
-              width = GetSystemMetrics(SM_CXVIRTUALSCREEN),
-              height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    INPUT in[2]{};
-    for (const DWORD button : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
-        INPUT &event = in[button == MOUSEEVENTF_LEFTUP];
-        event.type = INPUT_MOUSE;
-        event.mi.dx =
-            ((x - left) * 65536 + width - 1) / width; // Wine maps back by (dx * width) >> 16
-        event.mi.dy = ((y - top) * 65536 + height - 1) / height;
-        event.mi.dwFlags =
-            button | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
-    }
-    send({in[0], in[1]});
+    const auto at = [](int pixel, int first, int count) { // Wine maps back by (at * count) >> 16
+        return (pixel - GetSystemMetrics(first)) * 65536 / GetSystemMetrics(count) + 1;
+    };
+    const LONG dx = at(x, SM_XVIRTUALSCREEN, SM_CXVIRTUALSCREEN),
+               dy = at(y, SM_YVIRTUALSCREEN, SM_CYVIRTUALSCREEN);
+    const DWORD flags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+    INPUT down{}, up{};
+    down.type = up.type = INPUT_MOUSE;
+    down.mi = {dx, dy, 0, flags | MOUSEEVENTF_LEFTDOWN, 0, 0};
+    up.mi = {dx, dy, 0, flags | MOUSEEVENTF_LEFTUP, 0, 0};
+    send({down, up});
 }
 
 // Windows of any process.
