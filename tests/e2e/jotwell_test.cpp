@@ -21,35 +21,29 @@ static bool editorInFront(const Jotwell &app) {
     return waitUntil([&] { return app.editor() && GetForegroundWindow() == app.editor(); });
 }
 
-// Also: its icon is in the notification area; the menu opens the folder and quits.
+// Also: its icon is in the notification area; the menu opens the notes folder (the program's,
+// named with Japanese), writes the settings file beside the program, named in lower case (the
+// program is Jotwell.EXE; the folder's ア has an 'A' for its second byte) and quits.
 TEST(Jotwell, StartsWithNoWindowShown) {
-    TempFolder other; // its folder written with forward slashes: Open folder opens it all the same
-    Jotwell app(iniText(kCtrlAltJ, other.slashed().c_str()));
+    Jotwell app; // no settings file
     ASSERT_TRUE(app.start());
     EXPECT_EQ(findWindow(app.pid, nullptr, IsWindowVisible), nullptr) << "nothing shown at start";
     mouseClick(1014, 758); // the icon in the taskbar's notification area
     ASSERT_TRUE(editorInFront(app)) << "the icon is in the notification area";
     pressKeys({VK_ESCAPE});
     ASSERT_TRUE(app.command('O')) << "Open folder: the shell shows it";
-    const std::string name = other.path.substr(other.path.find("jotwell-")); // ends in 表
+    const std::string name = app.folder.path.substr(app.folder.path.find("jotwell-")); // ends in 表
     HWND shown = nullptr;
     EXPECT_TRUE(
         waitUntil([&] { return (shown = FindWindowA("ExplorerWClass", name.c_str())); }, 15000));
     PostMessageA(shown, WM_CLOSE, 0, 0); // the shell's browser, a process of its own, ends
-    EXPECT_TRUE(waitUntil([&] { return !IsWindow(shown); })) << "the browser closes";
-
-    ASSERT_TRUE(app.command('Q'));
-    EXPECT_EQ(app.waitForExit(), 0u);
-}
-
-// 設定 from the tray menu: OK writes the settings file beside the program, named in lower case
-// (the program is Jotwell.EXE, in a folder whose name holds ア, whose second byte is an 'A').
-TEST(Jotwell, SettingsAreSavedInJotwellIniBesideTheProgram) {
-    Jotwell app;
-    ASSERT_TRUE(app.start() && app.command('S') && findDialog(app.pid, "設定", IDOK));
+    waitUntil([&] { return !IsWindow(shown); });
+    ASSERT_TRUE(app.command('S') && findDialog(app.pid, "設定", IDOK));
     EXPECT_TRUE(waitUntil([&] {
         return listTree(app.folder.path) == std::vector<std::string>{"Jotwell.EXE", "jotwell.ini"};
-    }));
+    })) << "OK saved the settings as jotwell.ini";
+    ASSERT_TRUE(app.command('Q'));
+    EXPECT_EQ(app.waitForExit(), 0u);
 }
 
 TEST(Jotwell, EveryWayOutSavesWhatWasTypedInAnEditorOfItsOwn) {
