@@ -27,9 +27,8 @@ namespace th {
 // Every text of Jotwell is Shift-JIS: a run under another ANSI code page would prove nothing,
 // unless it is the one a test asks for (JOTWELL_TEST_CODEPAGE).
 [[maybe_unused]] inline const bool kCodePage =
-    GetACP() == (std::getenv("JOTWELL_TEST_CODEPAGE")
-                     ? std::strtoul(std::getenv("JOTWELL_TEST_CODEPAGE"), nullptr, 10)
-                     : 932) ||
+    std::to_string(GetACP()) ==
+        (std::getenv("JOTWELL_TEST_CODEPAGE") ? std::getenv("JOTWELL_TEST_CODEPAGE") : "932") ||
     (std::fputs("The ANSI code page is not the test's: run with LANG=ja_JP.UTF-8\n", stderr),
      std::exit(2), false);
 
@@ -302,12 +301,10 @@ inline HWND findWindow(DWORD pid, const char *cls, const std::function<bool(HWND
     return found;
 }
 
-// The process's dialog with this caption once it is shown, waiting up to 5 s, and posted the
-// command when one is given; null if none came, or if the command could not be posted.
-inline HWND findDialog(DWORD pid, const std::string &caption, int command = 0) {
+// The process's dialog with this caption once it is shown, waiting up to 5 s; null if none came.
+inline HWND findDialog(DWORD pid, const std::string &caption) {
     const auto shown = [&](HWND w) { return IsWindowVisible(w) && windowText(w) == caption; };
-    HWND found = findWindow(pid, "#32770", shown, 5000);
-    return command && found && !PostMessageA(found, WM_COMMAND, command, 0) ? nullptr : found;
+    return findWindow(pid, "#32770", shown, 5000);
 }
 
 // Waits for a message box of the process, answers it with the button (after whileShown, if
@@ -438,14 +435,6 @@ struct Jotwell {
     bool type(const std::wstring &keys, const std::string &holds) const {
         typeText(keys);
         return waitUntil([&] { return windowText(GetDlgItem(editor(), IDC_NOTE_EDIT)) == holds; });
-    }
-    // listTree's files but the program and its INI.
-    std::vector<std::string> notes() const {
-        std::vector<std::string> notes;
-        for (const std::string &entry : listTree(folder.path))
-            if (entry.back() != '\\' && entry != "Jotwell.EXE" && entry != "jotwell.ini")
-                notes.push_back(entry);
-        return notes;
     }
 };
 

@@ -38,7 +38,8 @@ TEST(Jotwell, StartsWithNoWindowShown) {
         waitUntil([&] { return (shown = FindWindowA("ExplorerWClass", name.c_str())); }, 15000));
     PostMessageA(shown, WM_CLOSE, 0, 0); // the shell's browser, a process of its own, ends
     waitUntil([&] { return !IsWindow(shown); });
-    ASSERT_TRUE(app.command('S') && findDialog(app.pid, "設定", IDOK));
+    HWND settings = app.command('S') ? findDialog(app.pid, "設定") : nullptr;
+    ASSERT_TRUE(settings && PostMessageA(settings, WM_COMMAND, IDOK, 0));
     EXPECT_TRUE(waitUntil([&] {
         return listTree(app.folder.path) == std::vector<std::string>{"Jotwell.EXE", "jotwell.ini"};
     })) << "OK saved the settings as jotwell.ini";
@@ -73,8 +74,9 @@ TEST(Jotwell, EveryWayOutSavesWhatWasTypedInAnEditorOfItsOwn) {
         saved.insert(text);
     }
     DestroyWindow(other);
-    for (const std::string &note : app.notes())
-        texts.insert(readFile(app.folder / note));
+    for (const std::string &file : listTree(app.folder.path))
+        if (file.back() != '\\' && file.find('\\') != std::string::npos) // a day folder's: a note
+            texts.insert(readFile(app.folder / file));
     EXPECT_EQ(texts, saved);
 }
 
@@ -117,8 +119,9 @@ TEST(Jotwell, TheDraftKeepsUpWithSteadyTypingAndTheNextStartSavesIt) {
     EXPECT_EQ(
         answerBox(app.pid).rfind("前回保存されないまま残った書きかけのメモを保存しました。", 0),
         0u);
-    ASSERT_EQ(app.notes().size(), 1u);
-    const std::string kept = readFile(app.folder / app.notes()[0]);
+    const std::vector<std::string> tree = listTree(app.folder.path); // YYYY-MM\\, DD\\, one note
+    ASSERT_EQ(tree.size(), 5u) << "and the program and its settings file";
+    const std::string kept = readFile(app.folder / tree[2]);
     EXPECT_EQ(typed.rfind(kept, 0), 0u) << kept;
     // The second draft, five seconds after the first, holds what was typed before it.
     const auto older =
