@@ -650,15 +650,18 @@ TEST(SettingsFile, EachKeyReadsOnItsOwn) {
     }
 }
 
-static int pixelsOf(HWND window, COLORREF colour) {
-    RECT r{};
-    GetClientRect(window, &r);
-    HDC dc = GetDC(window);
-    int count = 0;
-    for (int i = 0; i < r.right * r.bottom; ++i)
-        count += GetPixel(dc, i % r.right, i / r.right) == colour;
-    ReleaseDC(window, dc);
-    return count;
+// True once more than 20 of the window's pixels have the colour.
+static bool shows(HWND window, COLORREF colour) {
+    return waitUntil([&] {
+        RECT r{};
+        GetClientRect(window, &r);
+        HDC dc = GetDC(window);
+        int count = 0;
+        for (int i = 0; i < r.right * r.bottom; ++i)
+            count += GetPixel(dc, i % r.right, i / r.right) == colour;
+        ReleaseDC(window, dc);
+        return count > 20;
+    });
 }
 
 // Also: it names the free resources and lets the optional library go, centres OK, is dragged
@@ -676,8 +679,8 @@ TEST(AboutBox, NamesTheProductGrowsToItsLinkAndOpensTheAddressOnlyOnItsOwnClick)
                                 "\\rsrc32.dll";
     const Undo remove{[&] { DeleteFileA(library.c_str()), DeleteFileA(planted.c_str()); }};
     remove.undo();
-    ASSERT_TRUE(CopyFileA((ownFolder() + "\\fake_rsrc32.dll").c_str(), library.c_str(), TRUE));
-    ASSERT_TRUE(CopyFileA(address.c_str(), planted.c_str(), TRUE));
+    ASSERT_TRUE(CopyFileA((ownFolder() + "\\fake_rsrc32.dll").c_str(), library.c_str(), TRUE) &&
+                CopyFileA(address.c_str(), planted.c_str(), TRUE));
     // The box runs here while another thread works it.
     auto driver = std::async(std::launch::async, [&] {
         HWND box = findWindow(GetCurrentProcessId(), "#32770", IsWindowVisible, 5000),
@@ -701,24 +704,21 @@ TEST(AboutBox, NamesTheProductGrowsToItsLinkAndOpensTheAddressOnlyOnItsOwnClick)
         EXPECT_EQ(SendMessageA(box, WM_NCHITTEST, 0, MAKELPARAM(client.right - 2, client.top + 2)),
                   HTCAPTION)
             << "dragged by its body";
-        const auto shows = [&](COLORREF c) {
-            return waitUntil([&] { return pixelsOf(link, c) > 20; });
-        };
         mouseMove(at.x, at.y + 60);
         mouseMove(at.x, at.y);
-        EXPECT_TRUE(shows(RGB(255, 0, 0))) << "red under the mouse";
+        EXPECT_TRUE(shows(link, RGB(255, 0, 0))) << "red under the mouse";
         // Well-formed notifications that are not the link's own: read by neither.
         NMHDR foreign{link, IDC_ABOUT_LINK, LLN_LEAVE};
         SendMessageA(link, WM_NOTIFY, IDC_ABOUT_LINK, reinterpret_cast<LPARAM>(&foreign));
         UpdateWindow(link);
-        EXPECT_GT(pixelsOf(link, RGB(255, 0, 0)), 20) << "turned blue by another's leave";
+        EXPECT_TRUE(shows(link, RGB(255, 0, 0))) << "turned blue by another's leave";
         foreign.code = LLN_CLICK;
         SendMessageA(box, WM_NOTIFY, IDC_ABOUT_LINK, reinterpret_cast<LPARAM>(&foreign));
         // Pressed on the link, released off it: no click (as the label sees the mouse).
         SendMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, 0);
         mouseMove(at.x, at.y + 60);
         SendMessageA(link, WM_LBUTTONUP, 0, 0);
-        EXPECT_TRUE(shows(RGB(0, 0, 255))) << "blue once it left";
+        EXPECT_TRUE(shows(link, RGB(0, 0, 255))) << "blue once it left";
         EXPECT_TRUE(IsWindowVisible(box)) << "still open after a release off the link";
         mouseClick(at.x, at.y);
         if (!waitUntil([&] { return !IsWindow(box); })) // else this test would wait for ever
@@ -786,7 +786,7 @@ static std::string boxesWhile(const std::function<void()> &action,
     auto boxes = std::async(std::launch::async, [&] {
         std::string texts;
         for (std::string text;
-             !(text = answerBox(GetCurrentProcessId(), IDOK, 5000, &done, whileShown)).empty();)
+             !(text = answerBox(GetCurrentProcessId(), IDOK, 20000, &done, whileShown)).empty();)
             texts += text + "|";
         return texts;
     });
@@ -825,10 +825,8 @@ struct Main {
 // hotkey does not (none, or not registered) says so and ends. A slow add that took is not
 // repeated; the watchdog adds it to each new notification area.
 TEST(Tray, RunsOnUntilTheShellTakesTheIconAndTheWatchdogAddsItToEachNewNotificationArea) {
-    auto told = std::async(std::launch::async,
-                           [] { return answerBox(GetCurrentProcessId(), IDOK, 20000); });
-    EXPECT_EQ(Main('A', true, 21).window, nullptr) << "ends without a way in";
-    EXPECT_EQ(told.get().rfind("通知領域にアイコンを表示できませんでした。", 0), 0u);
+    const std::string told = boxesWhile([] { EXPECT_EQ(Main('A', true, 21).window, nullptr); });
+    EXPECT_EQ(told.rfind("通知領域にアイコンを表示できませんでした。", 0), 0u) << "ends, told";
     const ULONGLONG start = GetTickCount64();
     Main m(kCtrlAltJ, true, 21);
     FakeTray &tray = m.tray;
