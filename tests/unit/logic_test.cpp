@@ -150,7 +150,6 @@ TEST(SplitCommandLine, QuotingRules) {
         {"p a\\b a\\\\b", {"p", "a\\b", "a\\\\b"}},
         {"p a\\\\\\\"b a\\\\\"b c\"", {"p", "a\\\"b", "a\\b c"}},
         {"p \"\" \"\"\"", {"p", "", "\""}},
-        {"p \"a\"\"b\"", {"p", "a\"b"}},
         {"p \"a\"\" b\"", {"p", "a\"", "b"}},
         {"\"C:\\表\" 表\"a b\"", {"C:\\表", "表a b"}}, // 表's 0x5C escapes nothing
         // A lead byte standing last must not take the terminator along.

@@ -605,10 +605,9 @@ TEST(NoteStore, TwoInstancesKilledAtRandomLeaveEachTextOnce) {
 
 // A failed write, told after 設定, is the settings dialog's test.
 TEST(SettingsFile, EachKeyReadsOnItsOwn) {
-    char ini[kPathBufferSize];
-    ASSERT_TRUE(GetIniPath(ini));
-    const Undo remove{[&] { DeleteFileA(ini); }};
-    const std::string dir = ownFolder(), split = "C:\\" + std::string(255, 'b') + "アイ";
+    const std::string dir = ownFolder(), ini = dir + "\\win_tests.ini"; // the program's, as .ini
+    const Undo remove{[&] { DeleteFileA(ini.c_str()); }};
+    const std::string split = "C:\\" + std::string(255, 'b') + "アイ";
     const std::string keys = "[ホットキー]\r\n表示の切り替え=", main = "\r\n[quillomat]\r\n",
                       a259(259, 'a'), utf8 = " 0 " + std::to_string(kErrorSettingsUtf8);
     // the file; what is read: the hotkey, the input method, the folder ("." the program's),
@@ -630,11 +629,11 @@ TEST(SettingsFile, EachKeyReadsOnItsOwn) {
         {"[\xE3\x83\x9B\xE3\x83\x83\xE3\x83\x88\xE3\x82\xAD\xE3\x83\xBC]", "0 1 ." + utf8},
         {keys + "1601", "0 1 . 0 32"}}; // ERROR_SHARING_VIOLATION
     for (const auto &[file, read] : cases) {
-        DeleteFileA(ini);
+        DeleteFileA(ini.c_str());
         if (!file.empty())
             writeFile(ini, file);
         const std::size_t last = read.rfind(' '); // held by another program where it says so
-        HANDLE held = CreateFileA(read.substr(last + 1) == "32" ? ini : "", GENERIC_READ, 0,
+        HANDLE held = CreateFileA(read.substr(last + 1) == "32" ? ini.c_str() : "", GENERIC_READ, 0,
                                   nullptr, OPEN_EXISTING, 0, nullptr);
         AppSettings settings{false, 5, "x", read[last - 1] == '0', 1, true}; // each as not read
         LoadSettings(settings);
@@ -829,25 +828,24 @@ TEST(Tray, RunsOnUntilTheShellTakesTheIconAndTheWatchdogAddsItToEachNewNotificat
     EXPECT_EQ(told.rfind("通知領域にアイコンを表示できませんでした。", 0), 0u) << "ends, told";
     const ULONGLONG start = GetTickCount64();
     Main m(kCtrlAltJ, true, 21);
-    FakeTray &tray = m.tray;
-    EXPECT_TRUE(IsWindow(m.window) && tray.adds == 21) << "runs on after 21 tries";
+    EXPECT_TRUE(IsWindow(m.window) && m.tray.adds == 21) << "runs on after 21 tries";
     EXPECT_GE(GetTickCount64() - start, 9900u) << "half a second apart";
     TrayWatchdogProc(nullptr, 0, 0, 0);
-    EXPECT_TRUE(tray.icon) << "added on the watchdog's next tick once the shell takes it";
+    EXPECT_TRUE(m.tray.icon) << "added on the watchdog's next tick once the shell takes it";
     RemoveTrayIcon(m.window);
-    tray.slow = 1; // a shell slow at logon: the add times out, yet the icon is there
-    ASSERT_TRUE(InstallTrayIcon(tray.tray));
-    EXPECT_EQ(tray.adds, 23) << "an add that timed out but took is not repeated";
-    tray.restart(); // the shell ended and came back with a new notification area
-    EXPECT_TRUE(waitUntil([&] { return tray.adds == 24; }, 3000)) << "the watchdog's timer";
-    tray.restart(false); // the shell ends: while there is no notification area, nothing
+    m.tray.slow = 1; // a shell slow at logon: the add times out, yet the icon is there
+    ASSERT_TRUE(InstallTrayIcon(m.tray.tray));
+    EXPECT_EQ(m.tray.adds, 23) << "an add that timed out but took is not repeated";
+    m.tray.restart(); // the shell ended and came back with a new notification area
+    EXPECT_TRUE(waitUntil([&] { return m.tray.adds == 24; }, 3000)) << "the watchdog's timer";
+    m.tray.restart(false); // the shell ends: while there is no notification area, nothing
     TrayWatchdogProc(nullptr, 0, 0, 0);
-    EXPECT_EQ(tray.adds, 24) << "an icon added where there is no notification area";
-    tray.restart();
+    EXPECT_EQ(m.tray.adds, 24) << "an icon added where there is no notification area";
+    m.tray.restart();
     TrayWatchdogProc(nullptr, 0, 0, 0);
-    EXPECT_EQ(tray.adds, 25) << "the new notification area has it again";
-    RemoveTrayIcon(tray.tray);
-    EXPECT_EQ(tray.deletes, 4);
+    EXPECT_EQ(m.tray.adds, 25) << "the new notification area has it again";
+    RemoveTrayIcon(m.tray.tray);
+    EXPECT_EQ(m.tray.deletes, 4);
 }
 
 // 設定 from the main window, worked by another thread as a user would, after another program
@@ -858,9 +856,8 @@ TEST(Tray, RunsOnUntilTheShellTakesTheIconAndTheWatchdogAddsItToEachNewNotificat
 // the program's folder, one the file held too long stays refused. A file that cannot be written
 // is told. Whatever the end, the recorded hotkey is registered again, or told when taken.
 TEST(SettingsDialog, SavesOnlyWhatTheUserSetWhenAcceptedAndRegistersTheHotkeyAgain) {
-    char ini[kPathBufferSize];
-    ASSERT_TRUE(GetIniPath(ini));
-    const Undo remove{[&] { DeleteFileA(ini); }};
+    const std::string ini = ownFolder() + "\\win_tests.ini"; // the program's, as .ini
+    const Undo remove{[&] { DeleteFileA(ini.c_str()); }};
     ASSERT_TRUE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'K')) << "another program's";
     const Undo release{[] { UnregisterHotKey(nullptr, 1); }};
     const std::string j0 = "[ホットキー]\r\n表示の切り替え=1610\r\n", c260(260, 'c'),
@@ -883,8 +880,8 @@ TEST(SettingsDialog, SavesOnlyWhatTheUserSetWhenAcceptedAndRegistersTheHotkeyAga
         Main m(kCtrlAltJ);
         LoadSettings(m.settings);
         // Held as a sync tool may hold it, where the row tells so.
-        HANDLE held = CreateFileA(told.rfind("設定を", 0) ? "" : ini, GENERIC_READ, FILE_SHARE_READ,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE held = CreateFileA(told.rfind("設定を", 0) ? "" : ini.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         AppSettings other{};
         std::atomic<bool> done{false};
         auto user = std::async(std::launch::async, [&, typed = typed] {
@@ -961,14 +958,13 @@ TEST(MainWindow, StartUpWorkRunsOnce) {
           {kErrorSettingsUtf8, "メモ帳で開き"}}) {
         Main m('A', false); // a plain letter for a hotkey: it would take typing everywhere
         m.settings.fileError = error;
-        const auto started = [&](UINT message) { // what is told once the queue is dispatched
-            return boxesWhile([&] { PostMessageA(m.window, message, 1, 0), dispatchQueued(); });
-        };
-        const std::string told = started(WM_NULL);
+        // What is told once the queue is dispatched: the start-up work posted at the making.
+        const std::string told = boxesWhile([&] { dispatchQueued(); });
         EXPECT_TRUE(told.rfind("設定ファイルを読み込めませんでした。", 0) == 0 &&
                     told.find(reason) < told.find("|ホットキー「A」を登録できませんでした。"))
             << told;
-        EXPECT_EQ(started(WM_STARTED), "") << "run again when another program asked";
+        EXPECT_EQ(boxesWhile([&] { SendMessageA(m.window, WM_STARTED, 0, 0); }), "")
+            << "run again when another program asked";
         CREATESTRUCTA again{};
         again.lpCreateParams = &m.settings;
         SendMessageA(m.window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&again));
