@@ -700,9 +700,9 @@ TEST(AboutBox, NamesTheProductGrowsToItsLinkAndOpensTheAddressOnlyOnItsOwnClick)
         GetWindowRect(GetDlgItem(box, IDOK), &ok);
         EXPECT_LE(std::abs(ok.left + ok.right - outer.left - outer.right), 1) << "OK centred";
         const POINT at{(line.left + line.right) / 2, (line.top + line.bottom) / 2};
+        // Dragged by its body.
         EXPECT_EQ(SendMessageA(box, WM_NCHITTEST, 0, MAKELPARAM(client.right - 2, client.top + 2)),
-                  HTCAPTION)
-            << "dragged by its body";
+                  HTCAPTION);
         mouseMove(at.x, at.y + 60);
         mouseMove(at.x, at.y);
         EXPECT_TRUE(shows(link, RGB(255, 0, 0))) << "red under the mouse";
@@ -892,12 +892,11 @@ TEST(SettingsDialog, SavesOnlyWhatTheUserSetWhenAcceptedAndRegistersTheHotkeyAga
             };
             HWND dialog = findDialog(GetCurrentProcessId(), "設定");
             SendMessageA(dialog, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(&other));
-            EXPECT_EQ(std::to_string(SendDlgItemMessageA(dialog, IDC_HOTKEY, HKM_GETHOTKEY, 0, 0)) +
-                          windowText(GetDlgItem(dialog, IDC_FOLDER)) +
-                          std::to_string(IsDlgButtonChecked(dialog, IDC_IMEONSTART)),
-                      std::to_string(m.settings.hotkey) + m.settings.documentFolder +
-                          std::to_string(m.settings.imeOnAtStartup))
-                << "the record shown";
+            EXPECT_EQ(std::make_tuple(SendDlgItemMessageA(dialog, IDC_HOTKEY, HKM_GETHOTKEY, 0, 0),
+                                      windowText(GetDlgItem(dialog, IDC_FOLDER)),
+                                      IsDlgButtonChecked(dialog, IDC_IMEONSTART)),
+                      std::make_tuple(LRESULT{m.settings.hotkey}, m.settings.documentFolder,
+                                      UINT{m.settings.imeOnAtStartup}));
             SendDlgItemMessageA(dialog, IDC_HOTKEY, WM_KEYDOWN, 'K', 0);
             CheckDlgButton(dialog, IDC_IMEONSTART, BST_CHECKED);
             const auto type = [&](const std::string &text) {
@@ -913,9 +912,11 @@ TEST(SettingsDialog, SavesOnlyWhatTheUserSetWhenAcceptedAndRegistersTheHotkeyAga
             PostMessageA(dialog, message, message == WM_CLOSE ? 0 : button, 0);
             if (message == WM_CLOSE && !answer(button).empty() && button == IDCANCEL)
                 PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-            while (!done) // what the main window tells after; a dialog left open is cancelled
-                if (answer(IDOK).empty())
-                    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            // What the main window tells after; a dialog left open (or found late) is cancelled.
+            while (!done)
+                if (answer(IDOK).empty() && !done)
+                    PostMessageA(findDialog(GetCurrentProcessId(), "設定"), WM_COMMAND, IDCANCEL,
+                                 0);
             return boxes;
         });
         SendMessageA(m.window, WM_COMMAND, IDM_SETTINGS, 0);
