@@ -756,13 +756,11 @@ struct FakeTray {
         auto *self = reinterpret_cast<FakeTray *>(GetWindowLongPtrA(window, GWLP_USERDATA));
         if (message != WM_COPYDATA || !self)
             return DefWindowProcA(window, message, wParam, lParam);
-        const auto code = reinterpret_cast<const COPYDATASTRUCT *>(lParam)->dwData;
-        self->deletes += code == NIM_DELETE;
-        self->adds += code == NIM_ADD;
-        if (code == NIM_DELETE)
-            return std::exchange(self->icon, false);
-        if (code == NIM_MODIFY)
-            return self->icon;
+        switch (reinterpret_cast<const COPYDATASTRUCT *>(lParam)->dwData) {
+        case NIM_DELETE: ++self->deletes; return std::exchange(self->icon, false);
+        case NIM_MODIFY: return self->icon;
+        default: ++self->adds; break; // NIM_ADD
+        }
         if (self->refuse-- > 0 || self->icon)
             return FALSE;
         self->icon = true;
