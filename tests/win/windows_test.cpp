@@ -27,7 +27,6 @@
 #include "capture/note_store.h"
 #include "res/resource.h"
 #include "settings/settings.h"
-#include "settings/settings_dialog.h"
 #include "support/error_text.h"
 #include "support/window.h"
 #include "tests/harness.h"
