@@ -237,14 +237,13 @@ inline void mouseMove(int x, int y) {
     // SetCursorPos moves the X pointer along at once; one left behind would put the cursor
     // back where it was with its next event. Done when the cursor stays put.
     ULONGLONG still = 0;
-    waitUntil(
-        [&] {
-            POINT p{};
-            if (GetCursorPos(&p) && (p.x != x || p.y != y) && SetCursorPos(x, y))
-                still = GetTickCount64();
-            return GetTickCount64() - still >= 50;
-        },
-        2000);
+    const auto stays = [&] {
+        POINT p{};
+        if (GetCursorPos(&p) && (p.x != x || p.y != y) && SetCursorPos(x, y))
+            still = GetTickCount64();
+        return GetTickCount64() - still >= 50;
+    };
+    waitUntil(stays, 2000);
 }
 
 // The left button pressed and released there, the events carrying their position: one
@@ -287,17 +286,16 @@ inline std::string className(HWND window) {
 inline HWND findWindow(DWORD pid, const char *cls, const std::function<bool(HWND)> &match = {},
                        DWORD timeoutMs = 0) {
     HWND found = nullptr;
-    waitUntil(
-        [&] {
-            for (HWND w = GetTopWindow(nullptr); w && !found; w = GetWindow(w, GW_HWNDNEXT)) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(w, &owner);
-                if (owner == pid && (!cls || className(w) == cls) && (!match || match(w)))
-                    found = w;
-            }
-            return found != nullptr;
-        },
-        timeoutMs);
+    const auto seen = [&] {
+        for (HWND w = GetTopWindow(nullptr); w && !found; w = GetWindow(w, GW_HWNDNEXT)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == pid && (!cls || className(w) == cls) && (!match || match(w)))
+                found = w;
+        }
+        return found != nullptr;
+    };
+    waitUntil(seen, timeoutMs);
     return found;
 }
 
@@ -344,13 +342,12 @@ inline std::string iniText(int hotkey, const char *folder = nullptr) {
 inline void settle() {
     HWND last = GetForegroundWindow();
     ULONGLONG since = GetTickCount64();
-    waitUntil(
-        [&] {
-            if (GetForegroundWindow() != last)
-                last = GetForegroundWindow(), since = GetTickCount64();
-            return GetTickCount64() - since >= 150;
-        },
-        3000);
+    const auto stayed = [&] {
+        if (GetForegroundWindow() != last)
+            last = GetForegroundWindow(), since = GetTickCount64();
+        return GetTickCount64() - since >= 150;
+    };
+    waitUntil(stayed, 3000);
 }
 
 // The jotwell.exe beside the running program, copied as Jotwell.EXE into a fresh folder of

@@ -932,10 +932,8 @@ TEST(MainWindow, OpenFolderSaysWhyItOpensNone) {
         std::strcpy(m.settings.documentFolder, folder.c_str());
         const std::string told = "フォルダを開けませんでした。\r\n\r\n" + folder + "\r\n" +
                                  (folder == new_ ? "まだありません。" : "");
-        EXPECT_EQ(boxesWhile([&] {
-                      SendMessageA(m.window, WM_COMMAND, IDM_OPENFOLDER, 0);
-                  }).substr(0, told.size()),
-                  told);
+        const auto open = [&] { SendMessageA(m.window, WM_COMMAND, IDM_OPENFOLDER, 0); };
+        EXPECT_EQ(boxesWhile(open).substr(0, told.size()), told);
     }
 }
 
