@@ -44,7 +44,6 @@ TEST(Path, CutsAndJoins) {
     const std::tuple<char *(*)(char *), const char *, const char *, const char *> cuts[] = {
         {pathCutExtension, "D:\\dir.x\\file", "D:\\dir.x\\file", ""},
         {pathCutExtension, "D:\\dir\\a.tar.gz", "D:\\dir\\a.tar", "gz"},
-        {pathCutLastComponent, "D:\\dir\\prog.exe", "D:\\dir", "prog.exe"},
         {pathCutLastComponent, "prog.exe", "prog.exe", "prog.exe"},
         {pathCutLastComponent, "D:\\ソ\\表", "D:\\ソ", "表"}};
     for (const auto &[cut, path, kept, returned] : cuts) {
@@ -85,7 +84,6 @@ TEST(Path, CutsAndJoins) {
         // Half a character last: no separator after it, which would be its second byte.
         {"D:\\Tools", "\\\\srv\\s\x82", "\\\\srv\\s\x82"},
         {"E:", "notes\x82", "E:\\notes\x82"},
-        {"E:", "notes/", "E:\\notes"},
         {"D:\\表", "..\\notes", "D:\\notes"}, // 表's 0x5C is no separator
         {"D:\\Tools", "\\notes", "D:\\notes"},
         {"\\\\server\\share\\Tools", "\\notes", "\\\\server\\share\\notes"},
