@@ -158,13 +158,24 @@ static LRESULT onCreate(HWND window, LPARAM lParam) {
     if (settingsOf(window))
         return 0;
     SetPropA(window, kPropParam, reinterpret_cast<const CREATESTRUCTA *>(lParam)->lpCreateParams);
-    // A notification area that never takes the icon (a slow log-on) does not end the program:
-    // the hotkey works meanwhile, and the icon comes once the shell takes it or announces
-    // itself anew ("TaskbarCreated").
-    InstallTrayIcon(window);
-    if (!RegisterPopupHotkey(window, settingsOf(window)))
+    // A notification area that never takes the icon (a slow log-on) does not end the program
+    // while the hotkey works: the icon comes once the shell takes it or announces itself anew
+    // ("TaskbarCreated").
+    const bool iconShown = InstallTrayIcon(window);
+    const bool registered = RegisterPopupHotkey(window, settingsOf(window));
+    if (!registered)
         SetPropA(window, kPropHotkeyFailed,
                  reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(GetLastError()) + 1));
+    // Without either, a running Jotwell would have no way in, and starting it again would do
+    // nothing (one per session): it says so and ends.
+    if (!iconShown && !(registered && settingsOf(window)->hotkey != 0)) {
+        MessageBoxA(window,
+                    "通知領域にアイコンを表示できませんでした。ホットキーもないため、"
+                    "Jotwell を終了します。\r\n"
+                    "タスクバーが表示されてから、もう一度起動してください。",
+                    "Jotwell", MB_OK | MB_ICONWARNING);
+        return -1;
+    }
     // Told once the loop runs, so that nothing waits on a box while the window is made.
     PostMessageA(window, WM_STARTED, 0, 0);
     return 0;

@@ -12,8 +12,8 @@ static NOTIFYICONDATAA trayIconData;
 static HWND trayNotifyWindow;
 // Registered once with the icon: every message to the main window is compared with it.
 static UINT taskbarCreated;
-// The notification area took the icon. At a slow log-on it may not for a long while: the
-// program runs on (the hotkey works) and the icon comes once the shell takes it.
+// The notification area took the icon. At a slow log-on it may not for a long while: a
+// program whose hotkey works runs on, and the icon comes once the shell takes it.
 static bool iconShown;
 
 constexpr int kAddAttempts = 21;

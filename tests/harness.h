@@ -27,9 +27,8 @@ namespace th {
 // Every text of Jotwell is Shift-JIS: a run under another ANSI code page would prove nothing,
 // unless it is the one a test asks for (JOTWELL_TEST_CODEPAGE).
 [[maybe_unused]] inline const bool kCodePage =
-    GetACP() == (std::getenv("JOTWELL_TEST_CODEPAGE")
-                     ? std::strtoul(std::getenv("JOTWELL_TEST_CODEPAGE"), nullptr, 10)
-                     : 932) ||
+    std::to_string(GetACP()) ==
+        (std::getenv("JOTWELL_TEST_CODEPAGE") ? std::getenv("JOTWELL_TEST_CODEPAGE") : "932") ||
     (std::fputs("The ANSI code page is not the test's: run with LANG=ja_JP.UTF-8\n", stderr),
      std::exit(2), false);
 
@@ -207,19 +206,17 @@ inline void send(std::vector<INPUT> inputs) {
 inline INPUT key(WORD vk, wchar_t unicode, DWORD flags) {
     INPUT in{};
     in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.wScan = unicode ? unicode : static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
-    in.ki.dwFlags = flags | (unicode ? KEYEVENTF_UNICODE : 0);
+    in.ki = {vk, static_cast<WORD>(unicode ? unicode : MapVirtualKeyA(vk, MAPVK_VK_TO_VSC)),
+             flags | (unicode ? KEYEVENTF_UNICODE : 0u), 0, 0};
     return in;
 }
 
-// Down in order, up in reverse.
+// Down in order, up in reverse: each key's down and up go into the middle of those before.
 inline void pressKeys(std::initializer_list<WORD> chord) {
     std::vector<INPUT> inputs;
     for (WORD vk : chord)
-        inputs.push_back(key(vk, 0, 0));
-    for (auto vk = std::rbegin(chord); vk != std::rend(chord); ++vk)
-        inputs.push_back(key(*vk, 0, KEYEVENTF_KEYUP));
+        inputs.insert(inputs.begin() + inputs.size() / 2,
+                      {key(vk, 0, 0), key(vk, 0, KEYEVENTF_KEYUP)});
     send(inputs);
 }
 
@@ -241,14 +238,13 @@ inline void mouseMove(int x, int y) {
     // SetCursorPos moves the X pointer along at once; one left behind would put the cursor
     // back where it was with its next event. Done when the cursor stays put.
     ULONGLONG still = 0;
-    waitUntil(
-        [&] {
-            POINT p{};
-            if (GetCursorPos(&p) && (p.x != x || p.y != y) && SetCursorPos(x, y))
-                still = GetTickCount64();
-            return GetTickCount64() - still >= 50;
-        },
-        2000);
+    const auto stays = [&] {
+        POINT p{};
+        if (GetCursorPos(&p) && (p.x != x || p.y != y) && SetCursorPos(x, y))
+            still = GetTickCount64();
+        return GetTickCount64() - still >= 50;
+    };
+    waitUntil(stays, 2000);
 }
 
 // The left button pressed and released there, the events carrying their position: one
@@ -256,28 +252,27 @@ inline void mouseMove(int x, int y) {
 // just moved.
 inline void mouseClick(int x, int y) {
     mouseMove(x, y);
-    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN),
-              width = GetSystemMetrics(SM_CXVIRTUALSCREEN),
-              height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    INPUT in[2]{};
-    for (const DWORD button : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
-        INPUT &event = in[button == MOUSEEVENTF_LEFTUP];
-        event.type = INPUT_MOUSE;
-        event.mi.dx =
-            ((x - left) * 65536 + width - 1) / width; // Wine maps back by (dx * width) >> 16
-        event.mi.dy = ((y - top) * 65536 + height - 1) / height;
-        event.mi.dwFlags =
-            button | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
-    }
-    send({in[0], in[1]});
+    const auto at = [](int pixel, int first, int count) { // Wine maps back by (at * count) >> 16
+        return (pixel - GetSystemMetrics(first)) * 65536 / GetSystemMetrics(count) + 1;
+    };
+    const LONG dx = at(x, SM_XVIRTUALSCREEN, SM_CXVIRTUALSCREEN),
+               dy = at(y, SM_YVIRTUALSCREEN, SM_CYVIRTUALSCREEN);
+    const DWORD flags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+    INPUT down{}, up{};
+    down.type = up.type = INPUT_MOUSE;
+    down.mi = {dx, dy, 0, flags | MOUSEEVENTF_LEFTDOWN, 0, 0};
+    up.mi = {dx, dy, 0, flags | MOUSEEVENTF_LEFTUP, 0, 0};
+    send({down, up});
 }
 
 // Windows of any process.
 inline std::string windowText(HWND window) {
     char text[4096] = "";
-    // WM_GETTEXT: GetWindowText does not ask another process's controls.
+    // WM_GETTEXT: GetWindowText does not ask another process's controls. Waited for even when
+    // the window's thread has not looked at its messages for seconds (a box shown after the
+    // tray's tries), which Wine would take for hung.
     SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                        SMTO_ABORTIFHUNG, 2000, nullptr);
+                        SMTO_NORMAL, 2000, nullptr);
     return text;
 }
 
@@ -292,26 +287,23 @@ inline std::string className(HWND window) {
 inline HWND findWindow(DWORD pid, const char *cls, const std::function<bool(HWND)> &match = {},
                        DWORD timeoutMs = 0) {
     HWND found = nullptr;
-    waitUntil(
-        [&] {
-            for (HWND w = GetTopWindow(nullptr); w && !found; w = GetWindow(w, GW_HWNDNEXT)) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(w, &owner);
-                if (owner == pid && (!cls || className(w) == cls) && (!match || match(w)))
-                    found = w;
-            }
-            return found != nullptr;
-        },
-        timeoutMs);
+    const auto seen = [&] {
+        for (HWND w = GetTopWindow(nullptr); w && !found; w = GetWindow(w, GW_HWNDNEXT)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == pid && (!cls || className(w) == cls) && (!match || match(w)))
+                found = w;
+        }
+        return found != nullptr;
+    };
+    waitUntil(seen, timeoutMs);
     return found;
 }
 
-// The process's dialog with this caption once it is shown, waiting up to 5 s, and posted the
-// command when one is given; null if none came, or if the command could not be posted.
-inline HWND findDialog(DWORD pid, const std::string &caption, int command = 0) {
+// The process's dialog with this caption once it is shown, waiting up to 5 s; null if none came.
+inline HWND findDialog(DWORD pid, const std::string &caption) {
     const auto shown = [&](HWND w) { return IsWindowVisible(w) && windowText(w) == caption; };
-    HWND found = findWindow(pid, "#32770", shown, 5000);
-    return command && found && !PostMessageA(found, WM_COMMAND, command, 0) ? nullptr : found;
+    return findWindow(pid, "#32770", shown, 5000);
 }
 
 // Waits for a message box of the process, answers it with the button (after whileShown, if
@@ -351,13 +343,12 @@ inline std::string iniText(int hotkey, const char *folder = nullptr) {
 inline void settle() {
     HWND last = GetForegroundWindow();
     ULONGLONG since = GetTickCount64();
-    waitUntil(
-        [&] {
-            if (GetForegroundWindow() != last)
-                last = GetForegroundWindow(), since = GetTickCount64();
-            return GetTickCount64() - since >= 150;
-        },
-        3000);
+    const auto stayed = [&] {
+        if (GetForegroundWindow() != last)
+            last = GetForegroundWindow(), since = GetTickCount64();
+        return GetTickCount64() - since >= 150;
+    };
+    waitUntil(stayed, 3000);
 }
 
 // The jotwell.exe beside the running program, copied as Jotwell.EXE into a fresh folder of
@@ -442,14 +433,6 @@ struct Jotwell {
     bool type(const std::wstring &keys, const std::string &holds) const {
         typeText(keys);
         return waitUntil([&] { return windowText(GetDlgItem(editor(), IDC_NOTE_EDIT)) == holds; });
-    }
-    // listTree's files but the program and its INI.
-    std::vector<std::string> notes() const {
-        std::vector<std::string> notes;
-        for (const std::string &entry : listTree(folder.path))
-            if (entry.back() != '\\' && entry != "Jotwell.EXE" && entry != "jotwell.ini")
-                notes.push_back(entry);
-        return notes;
     }
 };
 
