@@ -133,16 +133,18 @@ inline std::string ownFolder() {
     return std::string(path, std::strrchr(path, '\\'));
 }
 
-// The folder without the drafts (and their records) that a run cut short left there: the next
-// start would recover them.
-inline std::string noDrafts(const std::string &folder) {
+// The folder without the drafts (and their records) that a run cut short left there, which the
+// next start would recover: how many there were.
+inline int noDrafts(const std::string &folder) {
+    int removed = 0;
     for (const std::string &name : listTree(folder))
-        if (name.rfind("~jotwell-draft", 0) == 0)
-            DeleteFileA((folder + "\\" + name).c_str());
-    return folder;
+        removed +=
+            name.rfind("~jotwell-draft", 0) == 0 && DeleteFileA((folder + "\\" + name).c_str());
+    return removed;
 }
 
-// Jotwell's folder of drafts in the user's local application data, there and without drafts.
+// Jotwell's folder of drafts in the user's local application data, there and without drafts,
+// and none beside this program, where a draft goes when that folder cannot be had.
 inline std::string localDrafts() {
     char base[MAX_PATH] = "";
     SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base);
@@ -151,7 +153,9 @@ inline std::string localDrafts() {
     if (!(GetFileAttributesA(local.c_str()) & FILE_ATTRIBUTE_DIRECTORY))
         DeleteFileA(local.c_str());
     CreateDirectoryA(local.c_str(), nullptr);
-    return noDrafts(local);
+    noDrafts(local);
+    noDrafts(ownFolder());
+    return local;
 }
 
 // A program started in the folder (the current one when empty): its process, null if none (and

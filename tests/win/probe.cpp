@@ -3,16 +3,18 @@
 // settings, saves them back, and ends with the hotkey it read.
 //
 // "STEP ROOT LOG ACTION...": the actions with notes below ROOT, the process ended with 3 right
-// after its STEPth file step (0: never). d:TEXT drafts, s:TEXT saves, e erases the draft, r is a
-// start's recovery, w waits for the event "JotwellProbeGo" once LOG says "waiting", c:SEED:N
-// takes texts N, N+1, ... for ever, each by the seed drafted and saved, saved alone, or drafted
-// and erased. LOG hears each text once a start must make it a note ("kept TEXT") or none
-// ("erased TEXT"), and before an erase ("erasing TEXT").
+// after its STEPth file step (0: never). d:TEXT drafts; a:TEXT takes the draft an earlier write
+// left in the local folder's first slot as its own; s:TEXT saves; e erases the draft; r is a
+// start's recovery; c:SEED:N takes texts N, N+1, ... for ever, each by the seed drafted and
+// saved, saved alone, or drafted and erased. LOG hears each text once a start must make it a
+// note ("kept TEXT"), none ("erased TEXT", or "replaced TEXT" by a later one of the editor),
+// and before an erase ("erasing TEXT").
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "capture/draft.h"
+#include "capture/draft_record.h"
 #include "settings/settings.h"
 
 namespace {
@@ -22,7 +24,7 @@ Draft draft{};
 HANDLE logFile = INVALID_HANDLE_VALUE;
 int stepsLeft = 0;
 char action = 0;
-std::string text;
+std::string text, drafted;
 
 // Each line in one write, so that it is there whole or not at all when the probe is killed.
 void log(const std::string &line) {
@@ -33,8 +35,12 @@ void log(const std::string &line) {
 
 void onStep(const char *step) {
     const std::string done = step;
+    if (action == 's' && done == "note written" && !drafted.empty() && drafted != text)
+        log("replaced " + drafted);
     if ((action == 'd' && done == "draft replaced") || (action == 's' && done == "note written"))
         log("kept " + text);
+    if (action == 'd' && done == "draft replaced")
+        drafted = text;
     else if (action == 'e' && done == "record written")
         log("erased " + text);
     if (--stepsLeft == 0)
@@ -45,7 +51,7 @@ void ignore(const DraftOutcome &, void *) {}
 
 void run(char what, const std::string &with) {
     action = what;
-    if (what == 'd' || what == 's') // an erase takes the draft's text
+    if (what == 'd' || what == 's' || what == 'a') // an erase takes the draft's text
         text = with;
     NoteSaveResult result{};
     unsigned seed = 0, number = 0;
@@ -57,13 +63,17 @@ void run(char what, const std::string &with) {
         eraseDraft(&draft);
         break;
     case 'r': recoverDrafts(settings, ignore, nullptr); break;
-    case 'w':
-        log("waiting");
-        WaitForSingleObject(CreateEventA(nullptr, TRUE, FALSE, "JotwellProbeGo"), 30000);
+    case 'a':
+        localDraftFolder(draft.folder, true);
+        draft.sequence = 1;
+        draft.onDisk = true;
+        draft.size = text.size();
+        draft.hash = textHash(text.data(), text.size());
+        drafted = text;
         break;
     case 'c':
         std::sscanf(with.c_str(), "%u:%u", &seed, &number);
-        for (;; ++number, releaseDraft(&draft), draft = Draft{}) {
+        for (;; ++number, releaseDraft(&draft), draft = Draft{}, drafted.clear()) {
             const unsigned kind = (seed ^ number * 2654435761u) >> 16 & 3;
             const std::string typed = "text " + std::to_string(number);
             if (kind != 0)

@@ -264,9 +264,7 @@ TEST(NoteStore, EveryFormOfAFolderReachesTheFolderMeant) {
         if (noteRootOf(program.c_str(), setting.c_str(), root, &result) &&
             createNoteFile(root, kTime, "メモ", &result)) {
             EXPECT_EQ(readFile(result.path), "メモ");
-            const std::string day = path.substr(0, path.size() - 11);
-            DeleteFileA(result.path), RemoveDirectoryA(day.c_str());
-            RemoveDirectoryA(day.substr(0, day.size() - 3).c_str());
+            TempFolder::remove(path.substr(0, path.size() - 14)); // its month folder
         }
         EXPECT_EQ(result.path + (" " + std::to_string(result.error)),
                   path + " " + std::to_string(error));
@@ -283,9 +281,7 @@ TEST(NoteStore, EveryFormOfAFolderReachesTheFolderMeant) {
     // in place; else beside the settings file.
     const std::string local = localDrafts();
     RemoveDirectoryA(local.c_str()), writeFile(local, "a file");
-    const Undo restore{[&] { DeleteFileA(local.c_str()); }};
-    const Undo beside{[] { noDrafts(ownFolder()); }};
-    beside.undo(); // what an earlier run left too
+    const Undo restore{[] { localDrafts(); }}; // the folder again, and no draft beside
     for (const std::string &form : {slashed, t / "missing"}) {
         Draft draft{};
         settings = settingsFor(form);
@@ -350,8 +346,7 @@ TEST(NoteStore, AFullDiskLeavesNoCutNote) {
     ASSERT_TRUE(GetDiskFreeSpaceExA("Q:\\", &free, nullptr, nullptr));
     const Undo empty{[] {
         DeleteFileA("Q:\\filler");
-        for (const char *folder : {"Q:\\notes\\2024-05\\07", "Q:\\notes\\2024-05", "Q:\\notes"})
-            RemoveDirectoryA(folder);
+        TempFolder::remove("Q:\\notes");
     }};
     writeFile("Q:\\filler", std::string(free.QuadPart - 16384, 'f'));
     NoteSaveResult result{};
@@ -362,10 +357,11 @@ TEST(NoteStore, AFullDiskLeavesNoCutNote) {
 
 // Every draft an earlier run left becomes one note, oldest first, from Jotwell's local folder
 // and the places earlier versions used (the notes' root, the settings file's folder); one that
-// cannot be read now stays until it can; a link, or one holding a NUL, stays for good; so does
+// cannot be read now stays until it can; a link stays for good (one holding a NUL: the start-up
+// test); so does
 // a record naming a file outside the notes; a slot another instance holds is passed by.
 TEST(NoteStore, EveryDraftBecomesOneNote) {
-    const Undo beside{[] { noDrafts(ownFolder()); }};
+    const Undo clean{[] { localDrafts(); }};
     TempFolder notes;
     const std::string local = localDrafts(), draft = local + "\\~jotwell-draft",
                       day = notes / "2024-05\\07\\";
@@ -373,11 +369,10 @@ TEST(NoteStore, EveryDraftBecomesOneNote) {
     const std::tuple<std::string, std::string, WORD> files[] = {
         // path, text, its last write's second
         {draft + ".txt", "second", 3},
-        {noDrafts(ownFolder()) + "\\~jotwell-draft_3.txt", "first", 2}, // the old places
+        {ownFolder() + "\\~jotwell-draft_3.txt", "first", 2}, // the old places
         {notes / "~jotwell-draft_4.txt", "third", 4},
         {draft + "_5.txt", "locked", 5},
         {day + "090507.txt", "a note", 7},
-        {draft + "_8.txt", std::string("a\0b", 3), 8},
         {draft + "_13.txt", "another instance's", 1},
         {draft + "_6.tmp", "cut short while written", 6}};
     for (const auto &[path, text, second] : files)
@@ -395,51 +390,39 @@ TEST(NoteStore, EveryDraftBecomesOneNote) {
         return "kept " + draft + slot + " " + std::to_string(error) + (again ? "" : " for good");
     };
     const std::string planted12 = kept("_12.rec", kErrorRecordElsewhere),
-                      link = kept("_9.txt", kErrorDraftIsLink),
-                      nul = kept("_8.txt", kErrorDraftHasNul);
+                      link = kept("_9.txt", kErrorDraftIsLink);
     EXPECT_EQ(
         recovered(notes.path),
         (std::vector<std::string>{planted12, "saved " + day + "090502.txt",
                                   "saved " + day + "090503.txt", "saved " + day + "090504.txt",
-                                  kept("_5.txt", ERROR_SHARING_VIOLATION, true), link, nul}));
+                                  kept("_5.txt", ERROR_SHARING_VIOLATION, true), link}));
     CloseHandle(locked);
     EXPECT_EQ(recovered(notes.path),
-              (std::vector<std::string>{planted12, "saved " + day + "090505.txt", link, nul}));
+              (std::vector<std::string>{planted12, "saved " + day + "090505.txt", link}));
     EXPECT_EQ(listTree(local),
               (std::vector<std::string>{"~jotwell-draft_12.rec", "~jotwell-draft_13.lock",
-                                        "~jotwell-draft_13.txt", "~jotwell-draft_8.txt",
-                                        "~jotwell-draft_9.txt"}));
+                                        "~jotwell-draft_13.txt", "~jotwell-draft_9.txt"}));
     CloseHandle(live);
     EXPECT_EQ(readFile(day + "090502.txt") + readFile(day + "090504.txt") +
                   readFile(day + "090505.txt"),
               "firstthirdlocked");
-    localDrafts();
 }
 
 // The probe (probe.cpp) run with the actions below root, ended right after its stepth file step
-// (0: never); held runs while it waits ("w"). "crash" or "done", then what it logged.
-static std::string probeRun(int step, const std::string &root, const std::string &actions,
-                            const std::function<void()> &held = {}) {
+// (0: never): "crash" or "done", then what it logged.
+static std::string probeRun(int step, const std::string &root, const std::string &actions) {
     TempFolder logs;
-    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, "JotwellProbeGo"), probe = nullptr;
-    const auto waiting = [&] {
-        return readFile(logs / "log").find("waiting") != std::string::npos;
-    };
-    ResetEvent(go);
-    probe = startProgram("\"" + ownFolder() + "\\probe.exe\" " + std::to_string(step) + " \"" +
-                         root + "\" \"" + (logs / "log") + "\" " + actions);
-    if (held && waitUntil([&] { return waiting() || !WaitForSingleObject(probe, 0); }, 30000) &&
-        waiting())
-        held();
-    SetEvent(go);
+    HANDLE probe = startProgram("\"" + ownFolder() + "\\probe.exe\" " + std::to_string(step) +
+                                " \"" + root + "\" \"" + (logs / "log") + "\" " + actions);
     DWORD code = 0;
     EXPECT_EQ(WaitForSingleObject(probe, 30000), WAIT_OBJECT_0);
     GetExitCodeProcess(probe, &code);
-    CloseHandle(probe), CloseHandle(go);
+    CloseHandle(probe);
     return (code == 3 ? "crash\n" : "done\n") + readFile(logs / "log");
 }
 
-// What each text the probe logged must be: "kept" one note, "erased" none ("erasing" either).
+// What each text the probe logged must be: "kept" one note, "erased" or "replaced" none
+// ("erasing" either).
 static std::map<std::string, std::string> lastWords(const std::string &log) {
     std::map<std::string, std::string> last;
     std::istringstream lines(log);
@@ -477,20 +460,19 @@ static std::multiset<std::string> notesIn(const std::string &root) {
 }
 
 // A process ended right after any file step of a save, an erase, a draft's write or a start's
-// recovery, in each state users bring: the next start, a save meanwhile, then another start and
-// a later save with every leftover aged past the clean-up's minute, leave each text one note and
+// recovery, in each state users bring: the next start, a later save in the same day folder with
+// every leftover aged past the clean-up's minute, and another start leave each text one note and
 // an erased one none, and nothing else of Jotwell's behind.
 TEST(NoteStore, EveryStepAProcessCanEndAtKeepsEachTextOnce) {
     const WineDrive second('s');
     const std::string local = localDrafts(), draft = local + "\\~jotwell-draft";
-    noDrafts(ownFolder()); // and the other place a draft may go
-    // what the probe does; then: h its draft held from its save or erase to the next start,
-    // r its record held at the next start, m its notes on drive S:, missing at the next start,
-    // c the next start ended at each of its steps too
+    // what the probe does; then: h its draft (an earlier write's) held from its save or erase to
+    // the next start, r its record held at the next start, m its notes on drive S:, missing at
+    // the next start, c the next start ended at each of its steps too
     const std::pair<std::string, char> cases[] = {
-        {"d:first s:second", 0},     {"s:quick", 0},           {"d:first e", 0},
-        {"d:first w s:second", 'h'}, {"d:first w e", 'h'},     {"d:first s:second", 'r'},
-        {"d:first s:second", 'm'},   {"d:first s:second", 'c'}};
+        {"d:first s:second", 0},   {"s:quick", 0},           {"d:first e", 0},
+        {"a:first s:second", 'h'}, {"a:first e", 'h'},       {"d:first s:second", 'r'},
+        {"d:first s:second", 'm'}, {"d:first s:second", 'c'}};
     const auto crashed = [](const std::string &said) { return said.rfind("crash", 0) == 0; };
     int points = 0;
     for (const auto &[actions, twist] : cases)
@@ -503,45 +485,36 @@ TEST(NoteStore, EveryStepAProcessCanEndAtKeepsEachTextOnce) {
                 const std::string root =
                     twist == 'm' ? "S:\\notes" + std::to_string(points) : t / "notes";
                 ++points;
-                HANDLE hold = INVALID_HANDLE_VALUE; // not removable; then for 'r', not readable
-                const std::string log = probeRun(step, root, actions, [&] {
+                HANDLE hold = INVALID_HANDLE_VALUE; // for h not removable, for r not readable
+                if (twist == 'h') {
+                    writeFile(draft + ".txt", "first");
                     hold = CreateFileA((draft + ".txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
                                        nullptr, OPEN_EXISTING, 0, nullptr);
-                });
-                done = !crashed(log);
-                for (const std::string &folder : {ownFolder(), root}) {
-                    WIN32_FIND_DATAA found;
-                    HANDLE search = FindFirstFileA((folder + "\\~jotwell-draft*").c_str(), &found);
-                    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a draft outside the local folder";
-                    FindClose(search);
                 }
+                const std::string log = probeRun(step, root, actions);
+                done = !crashed(log);
+                EXPECT_EQ(noDrafts(ownFolder()) + noDrafts(root), 0)
+                    << "a draft outside the local folder";
                 if (twist == 'c')
                     recovering = crashed(probeRun(again, root, "r"));
                 if (twist == 'r')
                     hold = CreateFileA((draft + ".rec").c_str(), GENERIC_READ, 0, nullptr,
                                        OPEN_EXISTING, 0, nullptr);
                 ASSERT_TRUE(twist != 'm' || second.there(false));
-                for (const std::string &told : recovered(root))
-                    EXPECT_TRUE(twist != 'm' || (told.rfind("kept", 0) == 0 &&
+                for (const std::string &told : recovered(root)) // nothing saved or given up
+                    EXPECT_TRUE(twist != 'm' || (!told.rfind("kept", 0) &&
                                                  told.find("for good") == std::string::npos))
-                        << told << ": a missing drive, nothing saved or given up";
+                        << told;
                 ASSERT_TRUE(twist != 'm' || second.there(true));
                 ageAll(local), ageAll(root);
-                saveText(root, "meanwhile"); // while what the first start kept waits
+                saveText(root, "later"); // while what the first start kept waits
                 CloseHandle(hold);
                 recovered(root);
-                ageAll(local), ageAll(root);
-                recovered(root);
-                saveText(root, "later");
                 EXPECT_EQ(listTree(local), std::vector<std::string>{}) << "left behind";
-                std::string last; // its texts are one editor's: the last kept, unless erased since
-                std::istringstream lines(log);
-                for (std::string line; std::getline(lines, line);)
-                    if (line.rfind("kept ", 0) == 0 || line.rfind("erased ", 0) == 0)
-                        last = line[0] == 'k' ? line.substr(5) : "";
-                std::multiset<std::string> expected{"meanwhile", "later"};
-                if (!last.empty())
-                    expected.insert(last);
+                std::multiset<std::string> expected{"later"};
+                for (const auto &[text, word] : lastWords(log))
+                    if (word == "kept")
+                        expected.insert(text);
                 EXPECT_EQ(notesIn(root), expected) << log;
             }
     std::printf("%d crash points\n", points);
@@ -552,7 +525,6 @@ TEST(NoteStore, EveryStepAProcessCanEndAtKeepsEachTextOnce) {
 // while the other runs: each text kept is one note, an erased one none. JOTWELL_SEED replays.
 TEST(NoteStore, TwoInstancesKilledAtRandomLeaveEachTextOnce) {
     const std::string local = localDrafts();
-    noDrafts(ownFolder()); // the other place the probes' drafts may go
     TempFolder temp;
     const std::string log = temp / "log", root = temp / "notes";
     const char *given = std::getenv("JOTWELL_SEED");
@@ -794,7 +766,7 @@ struct Main {
     HWND window;
     explicit Main(std::int32_t hotkey = 0, bool started = true, int refusedAdds = 0)
         : settings(settingsFor(notes.path, hotkey)) {
-        localDrafts(), noDrafts(ownFolder());
+        localDrafts();
         tray.refuse = refusedAdds;
         registerAppWindowClass(GetModuleHandleA(nullptr), "quillomat", MainWindowProc);
         window = CreateWindowExA(0, "quillomat", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
@@ -938,19 +910,25 @@ TEST(MainWindow, OpenFolderSaysWhyItOpensNone) {
 
 // The start-up work runs once the loop runs, once per run; the taskbar's restart is answered at
 // once; quitting takes the icon away.
-// A settings file not read, held by another program or saved as UTF-8 (with the fix its reason
-// names), and a hotkey not registered are told. Also: another program's second WM_CREATE
-// changes nothing.
+// Drafts an earlier run left are saved first, and one that is never read said to stay, not to be
+// tried again; a settings file not read, held by another program or saved as UTF-8 (with the
+// fix its reason names), and a hotkey not registered are told. Also: another program's second
+// WM_CREATE changes nothing.
 TEST(MainWindow, StartUpWorkRunsOnce) {
     for (const auto &[error, reason] :
          {std::pair<DWORD, std::string>{ERROR_SHARING_VIOLATION, "(32)"},
           {kErrorSettingsUtf8, "メモ帳で開き"}}) {
         Main m('A', false); // a plain letter for a hotkey: it would take typing everywhere
         m.settings.fileError = error;
+        const std::string draft = localDrafts() + "\\~jotwell-draft";
+        writeFile(draft + ".txt", std::string("a\0b", 3)), writeFile(draft + "_2.txt", "lost");
         // What is told once the queue is dispatched: the start-up work posted at the making.
         const std::string told = boxesWhile([&] { dispatchQueued(); });
-        EXPECT_TRUE(told.rfind("設定ファイルを読み込めませんでした。", 0) == 0 &&
-                    told.find(reason) < told.find("|ホットキー「A」を登録できませんでした。"))
+        EXPECT_TRUE(
+            told.rfind("前回保存されないまま残った書きかけのメモを保存しました。", 0) == 0 &&
+            told.find("自動では保存しません") < told.find("|設定ファイルを読み込めません") &&
+            told.find("次に起動したときにもう一度") == std::string::npos &&
+            told.find(reason) < told.find("|ホットキー「A」を登録できませんでした。"))
             << told;
         EXPECT_EQ(boxesWhile([&] { SendMessageA(m.window, WM_STARTED, 0, 0); }), "")
             << "run again when another program asked";
