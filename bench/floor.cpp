@@ -53,15 +53,21 @@ bool writeFlushed(const std::string &path, const std::string &bytes) {
 
 // The same bytes made durable the same way as Jotwell's save: a new file under a temporary
 // name, written and flushed; a record of about 200 bytes written and flushed beside it; the
-// note renamed to its own name, replacing nothing; the record deleted.
+// note renamed to its own name, replacing nothing, written through, and flushed under that
+// name; the record deleted.
 void saveNote(HWND edit) {
     std::string text(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
     text.resize(static_cast<size_t>(GetWindowTextA(edit, &text[0], static_cast<int>(text.size()))));
     const std::string name = notesFolder + "\\floor-" + std::to_string(++notesWritten);
     std::string record = name + ".tmp\r\n" + name + ".txt\r\n";
     record.resize(200, ' ');
-    if (writeFlushed(name + ".tmp", text) && writeFlushed(name + ".rec", record))
-        MoveFileExA((name + ".tmp").c_str(), (name + ".txt").c_str(), 0);
+    if (writeFlushed(name + ".tmp", text) && writeFlushed(name + ".rec", record) &&
+        MoveFileExA((name + ".tmp").c_str(), (name + ".txt").c_str(), MOVEFILE_WRITE_THROUGH)) {
+        HANDLE note = CreateFileA((name + ".txt").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  0, nullptr);
+        FlushFileBuffers(note);
+        CloseHandle(note);
+    }
     DeleteFileA((name + ".rec").c_str());
 }
 

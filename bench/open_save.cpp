@@ -137,7 +137,8 @@ void openSaveRows(const OpenSave &samples, std::vector<Row> *rows) {
                               "see save/floor", ""));
     rows->push_back(timingRow("save floor",
                               "Esc -> its text in a new file (temporary name, flushed; a record "
-                              "flushed; renamed; the record deleted), that window destroyed, ms",
+                              "flushed; renamed and flushed; the record deleted), that window "
+                              "destroyed, ms",
                               saveFloor, "", ""));
     rows->push_back(ratioRow("save/floor", "save / save floor (median; p95 over p95)", save,
                              saveFloor, "median <= 1.10", save.median <= 1.10 * saveFloor.median));

@@ -141,9 +141,12 @@ bool saveEditorText(HWND window, const AppSettings &settings) {
 // Gives the edit the system font scaled to the DPI (none of its own at the system's).
 void setFontForDpi(HWND window, UINT dpi) {
     HFONT font = dpi == systemDpi() ? nullptr : createSystemFontForDpi(dpi);
-    if (HWND edit = editOf(window))
+    const auto old = static_cast<HFONT>(RemovePropA(window, kPropFont));
+    // A new edit control has the system font already: nothing to lay out again.
+    HWND edit = editOf(window);
+    if (edit && (font || old))
         SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    if (const auto old = static_cast<HFONT>(RemovePropA(window, kPropFont)))
+    if (old)
         DeleteObject(old);
     if (font)
         SetPropA(window, kPropFont, font);

@@ -246,11 +246,16 @@ static GetDpiForMonitorFunction getDpiForMonitor() {
 }
 
 UINT systemDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-    if (screen)
-        ReleaseDC(nullptr, screen);
-    return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
+    // Fixed for the process's life: read once, not for every editor that opens.
+    static UINT dpi = 0;
+    if (dpi == 0) {
+        HDC screen = GetDC(nullptr);
+        const int read = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+        if (screen)
+            ReleaseDC(nullptr, screen);
+        dpi = read > 0 ? static_cast<UINT>(read) : kDefaultDpi;
+    }
+    return dpi;
 }
 
 // The monitor's own DPI where the system knows one per monitor (8.1 on), else the system's.
