@@ -8,7 +8,7 @@ set -u
 objdump=$1 exe=$2 arch=$3 url=$4 failures=0
 fail() { echo "FAIL ($arch): $1"; failures=$((failures + 1)); }
 size=$(stat -c %s "$exe") || exit 1
-[ "$size" -le 204800 ] || fail "$size bytes, more than 200 KB"
+[ "$size" -le 180224 ] || fail "$size bytes, more than 176 KiB"
 for dll in $("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'); do
     case " kernel32.dll user32.dll gdi32.dll shell32.dll ole32.dll comctl32.dll imm32.dll version.dll msvcrt.dll advapi32.dll " in
     *" $dll "*) ;;
