@@ -87,13 +87,6 @@ struct TempFolder {
     std::string operator/(const std::string &name) const {
         return path + "\\" + name;
     }
-    // Its path as people also write it: forward slashes and a trailing one (表's 0x5C stays).
-    std::string slashed() const {
-        char temp[MAX_PATH];
-        std::string written(temp, GetTempPathA(MAX_PATH, temp));
-        std::replace(written.begin(), written.end(), '\\', '/');
-        return written + path.substr(written.size()) + "/";
-    }
 };
 
 // "<missing>" when it cannot be opened.
@@ -380,12 +373,10 @@ struct Jotwell {
         WaitForSingleObject(process, 5000);
         CloseHandle(process);
     }
-    // True once the hidden main window exists and the program waits for input. Started from
-    // home, when given, where its copy and settings file must then be.
-    bool start(const std::string &home = "") {
-        const std::string from = home.empty() ? folder.path : home;
+    // True once the hidden main window exists and the program waits for input.
+    bool start() {
         CloseHandle(process); // a start after an end
-        if (!(process = startProgram("\"" + from + "\\Jotwell.EXE\"", from)))
+        if (!(process = startProgram("\"" + folder.path + "\\Jotwell.EXE\"", folder.path)))
             return false;
         pid = GetProcessId(process);
         // The window exists from the start of its creation; the program is ready (tray icon

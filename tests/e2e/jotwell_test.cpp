@@ -73,20 +73,6 @@ TEST(Jotwell, EveryWayOutSavesWhatWasTypedInAnEditorOfItsOwn) {
     EXPECT_EQ(texts, saved);
 }
 
-// A program at a drive's root (a USB stick's E:\\jotwell.exe) keeps its notes below the root.
-TEST(Jotwell, NotesGoBelowTheRootOfTheProgramsDrive) {
-    const WineDrive r('r');
-    ASSERT_TRUE(r.there(true));
-    Jotwell app;
-    CopyFileA((app.folder / "Jotwell.EXE").c_str(), "R:\\Jotwell.EXE", FALSE);
-    writeFile("R:\\jotwell.ini", iniText(kCtrlAltJ)); // no folder: the program's, R:
-    ASSERT_TRUE(app.start("R:") && app.hotkey() && app.type(L"x", "x"));
-    pressKeys({VK_ESCAPE});
-    ASSERT_TRUE(waitUntil([&] { return !app.editor(); }));
-    const std::vector<std::string> tree = listTree(r.folder); // YYYY-MM\\, DD\\, the note, exe, ini
-    EXPECT_EQ(tree.size() == 5 ? readFile(r.folder + "\\" + tree[2]) : "", "x") << "below R:\\";
-}
-
 // Someone typing steadily never pauses for the draft's second: it still keeps up, at most five
 // seconds behind, the deadline starting again after each draft, so a process ended then loses
 // only the last few seconds. A pause writes it at once, hidden, in the user's local folder.

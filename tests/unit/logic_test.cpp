@@ -45,6 +45,7 @@ TEST(Path, CutsAndJoins) {
         {pathCutExtension, "D:\\dir.x\\file", "D:\\dir.x\\file", ""},
         {pathCutExtension, "D:\\dir\\a.tar.gz", "D:\\dir\\a.tar", "gz"},
         {pathCutLastComponent, "prog.exe", "prog.exe", "prog.exe"},
+        {pathCutLastComponent, "E:\\jotwell.exe", "E:", "jotwell.exe"}, // a drive's root: "E:"
         {pathCutLastComponent, "D:\\ソ\\表", "D:\\ソ", "表"}};
     for (const auto &[cut, path, kept, returned] : cuts) {
         std::string buffer = path;

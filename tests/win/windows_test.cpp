@@ -120,11 +120,10 @@ TEST(Editor, FollowsTheMonitorsDpi) {
     SetWindowPos(e.window, nullptr, 100, 100, 640, 100, SWP_NOZORDER);
     HFONT last = nullptr;
     // the DPI sent, the editor's DPI then, its font's height and width (the system's 18 and 8)
-    const std::tuple<UINT, int, LONG, LONG> rows[] = {{128, 128, 24, 11},
-                                                      {144, 144, 27, 12},
-                                                      {0, 144, 27, 12},
-                                                      {96, 96, 0, 0},
-                                                      {128, 128, 24, 11}};
+    // clang-format off
+    const std::tuple<UINT, int, LONG, LONG> rows[] = {
+        {128, 128, 24, 11}, {144, 144, 27, 12}, {0, 144, 27, 12}, {96, 96, 0, 0}, {128, 128, 24, 11}};
+    // clang-format on
     for (const auto &[sent, dpi, height, width] : rows) {
         RECT was{}, r{};
         GetWindowRect(e.window, &was);
@@ -243,7 +242,9 @@ TEST(NoteStore, EveryFormOfAFolderReachesTheFolderMeant) {
     TempFolder t, current;
     SetCurrentDirectoryA(current.path.c_str());
     const Undo back{[] { SetCurrentDirectoryA(ownFolder().c_str()); }};
-    const std::string slashed = t.slashed(), prog = t / "prog", note = "\\2024-05\\07\\090502.txt";
+    const std::string prog = t / "prog", note = "\\2024-05\\07\\090502.txt";
+    std::string slashed = t.path + "/"; // as people also write it (表's 0x5C stays)
+    std::replace(slashed.begin(), slashed.begin() + slashed.find("jotwell"), '\\', '/');
     // A root of 235 characters: its notes' paths fit in Windows' 259, as before the temporary
     // names had a token.
     const int chars = MultiByteToWideChar(CP_ACP, 0, current.path.c_str(), -1, nullptr, 0) - 1;
@@ -308,19 +309,18 @@ TEST(NoteStore, NeverReplacesAFile) {
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
     // name, what it holds, its age in seconds
+    // clang-format off
     const std::tuple<std::string, std::string, int> files[] = {{"~090502.tmp", "", 70},
-                                                               {"~101010_2.tmp", "", 50},
-                                                               {"~jw1A.tmp", "", 70},
-                                                               {"~101010_3.tmp", "cut short", 70},
-                                                               {"~notes.tmp", "", 70}};
+        {"~101010_2.tmp", "", 50}, {"~jw1A.tmp", "", 70}, {"~101010_3.tmp", "cut short", 70},
+        {"~notes.tmp", "", 70}};
+    // clang-format on
     for (const auto &[name, text, age] : files) {
         writeFile(day + name, text);
         ULARGE_INTEGER at{{now.dwLowDateTime, now.dwHighDateTime}};
-        at.QuadPart -= age * 10000000ull;
-        const FILETIME written{at.LowPart, at.HighPart};
+        at.QuadPart -= age * 10000000ull; // a FILETIME's units, laid out alike
         HANDLE file = CreateFileA((day + name).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
                                   OPEN_EXISTING, 0, nullptr);
-        SetFileTime(file, nullptr, nullptr, &written);
+        SetFileTime(file, nullptr, nullptr, reinterpret_cast<const FILETIME *>(&at));
         CloseHandle(file);
     }
     for (const std::string &text : {std::string("second"), big}) // in the same second
@@ -366,15 +366,14 @@ TEST(NoteStore, EveryDraftBecomesOneNote) {
     const std::string local = localDrafts(), draft = local + "\\~jotwell-draft",
                       day = notes / "2024-05\\07\\";
     SHCreateDirectoryExA(nullptr, day.c_str(), nullptr);
+    // path, text, its last write's second; the first two of the second row in the old places
+    // clang-format off
     const std::tuple<std::string, std::string, WORD> files[] = {
-        // path, text, its last write's second
-        {draft + ".txt", "second", 3},
-        {ownFolder() + "\\~jotwell-draft_3.txt", "first", 2}, // the old places
-        {notes / "~jotwell-draft_4.txt", "third", 4},
-        {draft + "_5.txt", "locked", 5},
-        {day + "090507.txt", "a note", 7},
-        {draft + "_13.txt", "another instance's", 1},
+        {draft + ".txt", "second", 3}, {draft + "_5.txt", "locked", 5},
+        {ownFolder() + "\\~jotwell-draft_3.txt", "first", 2}, {notes / "~jotwell-draft_4.txt", "third", 4},
+        {day + "090507.txt", "a note", 7}, {draft + "_13.txt", "another instance's", 1},
         {draft + "_6.tmp", "cut short while written", 6}};
+    // clang-format on
     for (const auto &[path, text, second] : files)
         writeFile(path, text), setWritten(path, second);
     ASSERT_TRUE(CreateHardLinkA((draft + "_9.txt").c_str(), (day + "090507.txt").c_str(), nullptr));
@@ -470,7 +469,7 @@ TEST(NoteStore, EveryStepAProcessCanEndAtKeepsEachTextOnce) {
     // the next start, r its record held at the next start, m its notes on drive S:, missing at
     // the next start, c the next start ended at each of its steps too
     const std::pair<std::string, char> cases[] = {
-        {"d:first s:second", 0},   {"s:quick", 0},           {"d:first e", 0},
+        {"d:first s:second", '-'}, {"s:quick", '-'},         {"d:first e", '-'},
         {"a:first s:second", 'h'}, {"a:first e", 'h'},       {"d:first s:second", 'r'},
         {"d:first s:second", 'm'}, {"d:first s:second", 'c'}};
     const auto crashed = [](const std::string &said) { return said.rfind("crash", 0) == 0; };
@@ -478,8 +477,8 @@ TEST(NoteStore, EveryStepAProcessCanEndAtKeepsEachTextOnce) {
     for (const auto &[actions, twist] : cases)
         for (int step = 1, done = 0; !done; ++step)
             for (int again = 1, recovering = twist == 'c'; recovering || again == 1; ++again) {
-                SCOPED_TRACE(actions + " " + std::string(1, twist ? twist : '-') + " step " +
-                             std::to_string(step) + " recovery step " + std::to_string(again));
+                SCOPED_TRACE(actions + ' ' + twist + " at step " + std::to_string(step) + '.' +
+                             std::to_string(again));
                 TempFolder::remove(local); // made on first use
                 TempFolder t;
                 const std::string root =
@@ -528,7 +527,7 @@ TEST(NoteStore, TwoInstancesKilledAtRandomLeaveEachTextOnce) {
     TempFolder temp;
     const std::string log = temp / "log", root = temp / "notes";
     const char *given = std::getenv("JOTWELL_SEED");
-    const unsigned seed = given ? std::strtoul(given, nullptr, 10) : std::random_device{}();
+    const unsigned seed = given ? std::atoi(given) : std::random_device{}();
     std::printf("JOTWELL_SEED=%u\n", seed);
     std::mt19937 random(seed);
     int next = 1;
