@@ -424,11 +424,6 @@ struct Jotwell {
     HWND editor() const {
         return findWindow(pid, "JotwellPane", IsWindowVisible);
     }
-    // Types into the open editor; true once it holds what the keys make of it.
-    bool type(const std::wstring &keys, const std::string &holds) const {
-        typeText(keys);
-        return waitUntil([&] { return windowText(GetDlgItem(editor(), IDC_NOTE_EDIT)) == holds; });
-    }
 };
 
 } // namespace th

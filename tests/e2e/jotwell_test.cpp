@@ -12,11 +12,6 @@
 
 using namespace th;
 
-// The editor shown and in front, where the user's keys go.
-static bool editorInFront(const Jotwell &app) {
-    return waitUntil([&] { return app.editor() && GetForegroundWindow() == app.editor(); });
-}
-
 // Also: the menu opens the notes folder (the program's, named with Japanese), writes the
 // settings file beside the program, named in lower case (the program is Jotwell.EXE; the
 // folder's ア has an 'A' for its second byte) and quits.
@@ -60,8 +55,14 @@ TEST(Jotwell, EveryWayOutSavesWhatWasTypedInAnEditorOfItsOwn) {
     std::multiset<std::string> saved, texts; // notes of one second are numbered, not ordered
     for (const auto &[open, typed, close, text] : ways) {
         open();
-        ASSERT_TRUE(editorInFront(app)) << text;
-        ASSERT_TRUE(app.type(typed + L"\r", text)) << text;
+        // The editor shown and in front, where the user's keys go; then what they make of it.
+        ASSERT_TRUE(waitUntil([&] {
+            return app.editor() && GetForegroundWindow() == app.editor();
+        })) << text;
+        typeText(typed + L"\r");
+        ASSERT_TRUE(waitUntil([&] {
+            return windowText(GetDlgItem(app.editor(), IDC_NOTE_EDIT)) == text;
+        })) << text;
         close();
         EXPECT_TRUE(waitUntil([&] { return !findWindow(app.pid, "JotwellPane"); })) << "destroyed";
         saved.insert(text);
