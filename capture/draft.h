@@ -7,13 +7,14 @@
 // text, is ever deleted. Each step below is on the disk (flushed, or written through) before a
 // later one relies on it, so the rule holds with the notes on another volume than the drafts.
 //
-// The files. A note is written as T, ~hhmmss.tmp (~hhmmss_2.tmp, ...), in its day folder, then
-// renamed to hhmmss.txt. A draft folder (Jotwell's in the user's local application data; only
-// where that cannot be had, the notes' root if it exists, else the settings file's folder) holds
-// slots N of four names ("~jotwell-draft" or "~jotwell-draft_N" and): ".txt" the draft D, ".tmp"
-// what D or R is written under before it replaces it, ".rec" the record R of what becomes of the
-// text, ".lock" the lock: held by the editor or the start that uses the slot, so that another
-// instance of the user's (in another session) passes it by.
+// The files. A note is written as T, ~hhmmss-XXXXXXXX.tmp with a token no other save takes (only
+// where that path would be too long for Windows, ~hhmmss.tmp, ~hhmmss_2.tmp, ...), in its day
+// folder, then renamed to hhmmss.txt. A draft folder (Jotwell's in the user's local application
+// data; only where that cannot be had, the notes' root if it exists, else the settings file's
+// folder) holds slots N of four names ("~jotwell-draft" or "~jotwell-draft_N" and): ".txt" the
+// draft D, ".tmp" what D or R is written under before it replaces it, ".rec" the record R of what
+// becomes of the text, ".lock" the lock: held by the editor or the start that uses the slot, so
+// that another instance of the user's (in another session) passes it by.
 //
 // A save (saveNote):
 //   1. T made new and empty.
@@ -34,7 +35,7 @@
 //     of the notes' root: nothing touched; told.
 //   - T holds R's text whole: the save goes on from 4.
 //   - T there but not whole: the save was cut short before 3; T emptied, R and T removed; D,
-//     if any, is the text.
+//     if any, is the text. (A short name may be another save's since: left, and taken as gone.)
 //   - T gone, the notes' root there: "saved": the note has its name; D removed, then R.
 //     "saving": T never held the text (only an empty T is ever removed), so D, if any, is it.
 //   - T cannot be read (the drive or share missing, held): nothing removed; told, tried again.
