@@ -227,22 +227,28 @@ void abandonNote(const char *temporary, const char *record) {
 bool finishSave(const Slot &slot, bool recorded, bool draftOnDisk, DraftRecord *record,
                 const PendingNote &note, NoteSaveResult *result, bool *settled) {
     *settled = false;
-    // Without a record nothing would name T: D then stays until the note has its name.
-    bool draftStays = draftOnDisk;
+    // R says "saved", written through, before T takes its name, and D goes only after that: a
+    // removal is not on the disk until something later on its volume is written through, and
+    // the note may be on another volume. Where R cannot say so, D goes first, as before a
+    // rename on its own volume. Without a record nothing would name T: D then stays until the
+    // note has its name.
     if (draftOnDisk && recorded && record->kind == DraftRecord::kDraftFirst) {
-        draftStays = !removed(slot.draft);
-        record->kind = draftStays ? DraftRecord::kNoteFirst : record->kind;
-        if (draftStays && !writeRecord(slot, *record, true)) {
-            sjisCopyBounded(sizeof result->path, result->path, slot.draft);
-            result->error = GetLastError() ? GetLastError() : ERROR_SHARING_VIOLATION;
-            return false;
+        record->kind = DraftRecord::kNoteFirst;
+        if (!writeRecord(slot, *record, true)) {
+            record->kind = DraftRecord::kDraftFirst;
+            if (!removed(slot.draft)) {
+                sjisCopyBounded(sizeof result->path, result->path, slot.draft);
+                result->error = GetLastError() ? GetLastError() : ERROR_SHARING_VIOLATION;
+                return false;
+            }
+            draftOnDisk = false;
         }
     }
     bool durable = false;
     if (!nameNote(note, result, &durable))
         return false;
     // A name the system could not say is on the disk: the next start settles D and R.
-    if (!durable || (draftStays && !removed(slot.draft)))
+    if (!durable || (draftOnDisk && !removed(slot.draft)))
         return true;
     *settled = !recorded || removed(slot.record);
     return true;
@@ -271,8 +277,17 @@ bool saveInSlot(Draft *draft, PendingNote *note, const char *text, bool keep,
             leaveSlot(draft);
         return true;
     }
-    // The note did not take its name: the text goes back to D, then T goes.
+    // The note did not take its name: the text goes back to D, then T goes. R says "saving"
+    // again first: a start would take an emptied T of a short name, found with "saved", for
+    // the note.
     const bool inDraft = slotted && keep && draftIn(draft, slot, text);
+    if (recorded && record.kind == DraftRecord::kNoteFirst) {
+        record.kind = DraftRecord::kDraftFirst;
+        if (!writeRecord(slot, record, true)) {
+            leaveSlot(draft); // T, R and D wait: the next start names T and settles D
+            return false;
+        }
+    }
     if (whole && slotted && !inDraft && !fileExists(slot.draft)) {
         leaveSlot(draft); // T is the text's only whole copy: it waits for the next start
         return false;

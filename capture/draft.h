@@ -20,11 +20,12 @@
 //   1. T made new and empty.
 //   2. R "saving": T, the note's time, the text's size and hash. A D beside it is older.
 //   3. T holds the text, flushed.
-//   4. D removed. (Held by another program: R "saved" replaces R first, and D goes after 5.)
+//   4. Where a D is beside it: R "saved" replaces R, written through. (Where it cannot, D is
+//      removed here instead, its removal on the disk with the rename when both share a volume.)
 //   5. T takes the first free note name, replacing nothing; written through and flushed.
-//   6. R removed. Then empty T's a minute old in the day folder go: no text is in them.
-//   A save that fails keeps the text in D and then empties and removes T (R first); where D
-//   cannot be written after 4, T and R stay for the next start.
+//   6. D removed, then R. Then empty T's a minute old in the day folder go: no text is in them.
+//   A save that fails keeps the text in D, makes R "saving" again, and then empties and removes
+//   T (R first); where D or R cannot be written after 3, T and R stay for the next start.
 // An erase (eraseDraft): R "erased" with D's size and hash; D removed; R removed.
 // A draft (writeDraft): ".tmp" written whole and flushed, then renamed over D.
 //
