@@ -8,10 +8,11 @@
 //                               release package's check)
 //   tour --shots SCENE FOLDER   the README's pictures of one Wine session, as BMP files in
 //                               FOLDER, of the jotwell.exe beside the tour
-//                               (scripts/screenshots): "desktop" the tray menu, the editor,
-//                               the settings dialog and the About box; "dpi" the editor on a
-//                               screen of 144 dots per inch; "monitors" the editor on the
-//                               left of two monitors
+//                               (scripts/screenshots): "desktop" the tray icon with its menu,
+//                               the box of 「フォルダを開く」 on a notes folder not made yet,
+//                               the editor, the settings dialog and the About box; "dpi" the
+//                               editor on a screen of 144 dots per inch; "monitors" the editor
+//                               on the left of two monitors
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -132,8 +133,9 @@ bool start(const std::string &exe, PROCESS_INFORMATION *info, HWND *main) {
         fail("jotwell.exe did not come up");
         return false;
     }
-    // The main window outlives its creation only when the notification area took the icon.
-    std::printf("run: jotwell.exe is running (process %lu); its tray icon was accepted\n",
+    // The main window outlives its creation when the notification area took the icon or the
+    // hotkey works; with neither, Jotwell says so in a box and ends.
+    std::printf("run: jotwell.exe is running (process %lu) with its hidden main window\n",
                 info->dwProcessId);
     return true;
 }
@@ -288,8 +290,25 @@ bool shootDialog(const Jotwell &app, char mnemonic, const char *caption, const s
     return waitUntil([&] { return !IsWindow(dialog); }) && shot;
 }
 
+// The message box a tray menu command shows, shot with the cursor away from it, then
+// answered with OK; false unless its text begins as expected.
+bool shootBox(const Jotwell &app, char mnemonic, const std::string &expected,
+              const std::string &path) {
+    mouseMove(1014, 746);
+    HWND box =
+        app.command(mnemonic) ? findWindow(app.pid, "#32770", IsWindowVisible, 5000) : nullptr;
+    mouseMove(5, 5);
+    const bool meant = windowText(GetDlgItem(box, 0xFFFF)).rfind(expected, 0) == 0;
+    const bool shot = meant && shoot(box, path);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return waitUntil([&] { return !IsWindow(box); }) && shot;
+}
+
 int screenshots(const std::string &scene, const std::string &folder) {
-    Jotwell app(iniText(kCtrlAltJ, "C:\\メモ"));
+    const char notes[] = "C:\\メモ";
+    // Made by an earlier run's note: 「フォルダを開く」 is shown before the first note makes it.
+    TempFolder::remove(notes);
+    Jotwell app(iniText(kCtrlAltJ, notes));
     if (!app.start())
         return fail("jotwell.exe did not start");
     const bool left = scene == "monitors";
@@ -299,12 +318,22 @@ int screenshots(const std::string &scene, const std::string &folder) {
     const std::string shown =
         left ? "左のモニターで書いたメモ" : "明日の会議は10時から\r\n資料を3部印刷しておく";
     if (scene == "desktop") {
-        mouseMove(1014, 758); // the first icon of the Wine taskbar
+        // At the top of the first icon of the Wine taskbar: the menu opens above the icon.
+        mouseMove(1014, 746);
         HWND menu = app.menu();
-        if (!shoot(menu, folder + "\\tray-menu.bmp"))
+        RECT area{};
+        GetWindowRect(menu, &area);
+        // The menu and, below it, the taskbar's corner with the icon.
+        area = {area.left - 24, area.top - 24, GetSystemMetrics(SM_CXSCREEN),
+                GetSystemMetrics(SM_CYSCREEN)};
+        settle();
+        Sleep(300); // for the X server to show it
+        if (!menu || !saveScreen(folder + "\\tray-menu.bmp", area))
             return fail("the tray menu did not open");
         mouseClick(300, 300);
         waitUntil([&] { return !IsWindowVisible(menu); });
+        if (!shootBox(app, 'O', "フォルダを開けませんでした。", folder + "\\open-folder.bmp"))
+            return fail("Open folder did not say that the notes folder is not there yet");
     }
     // On the left monitor in its upper half, else in the middle of the screen.
     HWND editor = editorWith(app, left ? -400 : 512, left ? 200 : 300, lines, shown, !left);
