@@ -143,6 +143,18 @@ char *readWhole(const char *path, std::size_t *length, BY_HANDLE_FILE_INFORMATIO
     return text;
 }
 
+// Whether the file holds the record's text whole; *error says why it could not be read
+// (ERROR_SUCCESS when it was).
+bool holdsRecordText(const char *path, const DraftRecord &record, DWORD *error) {
+    std::size_t length = 0;
+    BY_HANDLE_FILE_INFORMATION info{};
+    char *text = readWhole(path, &length, &info); // freed here
+    *error = text ? ERROR_SUCCESS : GetLastError();
+    const bool whole = text && record.size == length && record.hash == textHash(text, length);
+    std::free(text);
+    return whole;
+}
+
 // A draft's text and the time of its last write. Only a plain file of its own is ever a
 // note: a link, a file with other names too, or bytes that are no text stay where they are.
 char *readDraft(const char *path, std::size_t *length, NoteTime *time) {
@@ -423,13 +435,8 @@ bool recoverDraft(const Recovery &r) {
 // An erase that ended early: D goes if it holds the erased text; a D of another text is
 // a text of its own.
 bool recoverErased(const Recovery &r, const DraftRecord &record) {
-    std::size_t length = 0;
-    BY_HANDLE_FILE_INFORMATION info{};
-    char *text = readWhole(r.slot.draft, &length, &info); // freed here
-    const DWORD error = text ? ERROR_SUCCESS : GetLastError();
-    const bool erased = text && record.size == length && record.hash == textHash(text, length);
-    std::free(text);
-    if (erased || error == ERROR_FILE_NOT_FOUND)
+    DWORD error = ERROR_SUCCESS;
+    if (holdsRecordText(r.slot.draft, record, &error) || error == ERROR_FILE_NOT_FOUND)
         return settle(r);
     if (error != ERROR_SUCCESS)
         return keep(r, r.slot.draft, error, r.slot.draft);
@@ -459,13 +466,8 @@ bool recoverSave(const Recovery &r, DraftRecord *record) {
     bool token = false;
     if (!namesOwnNote(r.root, *record, &note, &token))
         return keep(r, record->temporary, kErrorRecordElsewhere, r.slot.record, false);
-    std::size_t length = 0;
-    BY_HANDLE_FILE_INFORMATION info{};
-    char *text = readWhole(note.temporary, &length, &info); // freed here
-    DWORD error = text ? ERROR_SUCCESS : GetLastError();
-    const bool whole = text && record->size == length && record->hash == textHash(text, length);
-    std::free(text);
-    if (whole) {
+    DWORD error = ERROR_SUCCESS;
+    if (holdsRecordText(note.temporary, *record, &error)) {
         bool settled = false;
         NoteSaveResult &result = r.outcome->result;
         if (finishSave(r.slot, true, fileExists(r.slot.draft), record, note, &result, &settled))
