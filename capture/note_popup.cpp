@@ -184,10 +184,13 @@ LRESULT onCreate(HWND window, LPARAM lParam) {
     const UINT dpi = dpiAtCursor();
     setFontForDpi(window, dpi);
     SetPropA(window, kPropDpi, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(dpi)));
+    SetWindowTextA(edit, "");
+    stopDraftTimers(window); // that was no typing
     // Without this the control takes only about 30,000 typed or pasted
     // characters and silently drops the rest of a long paste.
     SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
     SetFocus(edit);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
     if (settings->imeOnAtStartup)
         imeSetOpen(edit, true);
     return 0;
